@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+
+#include "platform/Text.h"
+
+namespace rheo {
+
+// The three presentation settings of vcfg.txt, read once at start-up.
+struct Configuration {
+    Text FileExtension = "csv";
+    Text FieldSeparator = ",";
+    Text DecimalSeparator = ".";
+};
+
+inline constexpr const char* kConfigurationFileName = "vcfg.txt";
+
+// Reads <programDirectory>/vcfg.txt, or creates it with the defaults when it does not exist.
+// A line ends at CR LF, a lone CR or a lone LF. An existing file is never rewritten; values it
+// lacks (or all of them, when it cannot be read) keep their defaults.
+Configuration LoadConfiguration(const std::string& programDirectory);
+
+// Reads a configuration file without ever creating it (the replay tool's --config).
+Configuration ReadConfigurationFile(const std::string& path, bool* readable = nullptr);
+
+}  // namespace rheo

@@ -1,0 +1,49 @@
+#pragma once
+#include <string_view>
+
+#include "app/Configuration.h"
+#include "decoder/Decoder.h"
+#include "recording/ReadingOutput.h"
+#include "recording/SessionState.h"
+
+namespace rheo {
+
+// The decoder and the reading output wired together around one configuration and one session:
+// everything between a received character and the list, the session file and the event log.
+class Engine {
+public:
+    Engine(const Configuration& configuration, const Clock& clock, EventLogger& log,
+           SessionFile& file, MonitorView& view, MessageBoxes& boxes)
+        : output_(configuration, session_, file, log, view, boxes),
+          decoder_(configuration, clock, output_, log) {
+        output_.SetRawTextSource([this] { return decoder_.RawText(); });
+    }
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Feeds characters one at a time. Refused (false, nothing fed) while a message box opened
+    // from inside the engine waits for the user, so that a timer that keeps running under the
+    // box cannot run the decoder again before the box is closed.
+    bool Feed(std::string_view characters) {
+        if (Busy()) {
+            return false;
+        }
+        decoder_.DecodeText(characters);
+        return true;
+    }
+    bool Busy() const { return output_.AwaitingUser(); }
+
+    Decoder& decoder() { return decoder_; }
+    const Decoder& decoder() const { return decoder_; }
+    ReadingOutput& output() { return output_; }
+    const ReadingOutput& output() const { return output_; }
+    SessionState& session() { return session_; }
+    const SessionState& session() const { return session_; }
+
+private:
+    SessionState session_;
+    ReadingOutput output_;
+    Decoder decoder_;
+};
+
+}  // namespace rheo

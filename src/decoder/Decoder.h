@@ -1,0 +1,105 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "app/Configuration.h"
+#include "decoder/Reading.h"
+#include "platform/Clock.h"
+#include "recording/EventLog.h"
+
+namespace rheo {
+
+enum class DecoderStage : std::uint8_t {
+    SeekHour = 0,
+    ReadTime = 1,
+    ReadSpindle = 2,
+    ReadSpeed = 3,
+    ReadTemperature = 4,
+    ReadViscosity = 5,
+    ReadTorque = 6,
+};
+
+// Where the decoder sends what it finds: unit announcements and completed readings.
+class DecoderSink {
+public:
+    virtual ~DecoderSink() = default;
+    virtual void ShowTemperatureUnit(const Text& unit) = 0;  // "C" or "F"
+    virtual void ShowViscosityUnit(const Text& unit) = 0;    // "cP" or "mPas"
+    virtual void RecordReading(const Reading& reading, const Text& messageDate) = 0;
+};
+
+// True for one ASCII letter or one of the twelve Spanish and Catalan letters of Windows-1252.
+bool IsLetter(std::string_view c);
+
+// Every character fed since the last reset or completed reading, keeping only the most recent
+// kMaxLength characters so that a line that never completes a message cannot grow without end.
+class RawTextBuffer {
+public:
+    static constexpr std::size_t kMaxLength = 4096;
+
+    void Append(char c);
+    void Clear() { bytes_.clear(); }
+    std::string_view View() const;
+    bool EndsWith(std::string_view suffix) const;
+    std::size_t Size() const { return View().size(); }
+
+private:
+    std::string bytes_;  // may hold up to twice kMaxLength; only the tail counts
+};
+
+// The instrument's message decoder: a state machine fed one character at a time.
+class Decoder {
+public:
+    Decoder(const Configuration& configuration, const Clock& clock, DecoderSink& sink,
+            EventLogger& log)
+        : configuration_(configuration), clock_(clock), sink_(sink), log_(log) {}
+
+    void DecodeCharacter(char c);
+    void DecodeText(std::string_view text) {
+        for (char c : text) {
+            DecodeCharacter(c);
+        }
+    }
+    // Back to SeekHour with an empty RawText; Step, DigitSlots, FieldText and the working
+    // reading keep their values.
+    void ResetDecoder();
+
+    DecoderStage Stage() const { return stage_; }
+    std::uint8_t Step() const { return step_; }
+    const std::array<std::uint8_t, 2>& DigitSlots() const { return digitSlots_; }
+    const Text& FieldText() const { return fieldText_; }
+    std::string_view RawText() const { return rawText_.View(); }
+    const Reading& WorkingReading() const { return working_; }
+    const Text& MessageDate() const { return messageDate_; }
+    bool ViscosityInCentipoise() const { return viscosityInCentipoise_; }
+
+private:
+    void SeekHour(char c);
+    void ReadTime(char c);
+    void ReadSpindle(char c);
+    void ReadSpeed(char c);
+    void ReadTemperature(char c);
+    void ReadViscosity(char c);
+    void ReadTorque(char c);
+    void TemperatureErrorWord(const char* word, const char* error, EventKind kind);
+    void Complete();
+    void AppendNumberCharacter(Text& field, char c) const;
+
+    const Configuration& configuration_;
+    const Clock& clock_;
+    DecoderSink& sink_;
+    EventLogger& log_;
+
+    DecoderStage stage_ = DecoderStage::SeekHour;
+    std::uint8_t step_ = 0;
+    std::array<std::uint8_t, 2> digitSlots_{0, 0};
+    Text fieldText_;
+    RawTextBuffer rawText_;
+    Reading working_;  // Date unused; never cleared as a whole
+    Text messageDate_;
+    bool viscosityInCentipoise_ = false;
+};
+
+}  // namespace rheo

@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+namespace rheo {
+
+// The desktop's document handling.
+class DesktopShell {
+public:
+    virtual ~DesktopShell() = default;
+    // Which program opens the given file; as the Windows call, a result above 32 means found.
+    virtual int FindExecutable(const std::string& file) = 0;
+    // Performs the verb "open" on a document or web address without waiting; false on failure.
+    virtual bool Open(const std::string& target, bool maximised) = 0;
+};
+
+}  // namespace rheo

@@ -1,0 +1,77 @@
+#include <clocale>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/Clock.h"
+
+namespace rheo {
+namespace {
+
+// The user's LC_TIME locale. Where none is set (the C or POSIX locale), a fixed day/month/year
+// date with four-digit year and a 24-hour time with seconds.
+locale_t UserTimeLocale() {
+    static locale_t locale = [] {
+        locale_t l = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+        return l;
+    }();
+    return locale;
+}
+
+bool IsPlainLocale() {
+    const char* name = nullptr;
+    if (const char* all = std::getenv("LC_ALL"); all != nullptr && *all) {
+        name = all;
+    } else if (const char* time = std::getenv("LC_TIME"); time != nullptr && *time) {
+        name = time;
+    } else if (const char* lang = std::getenv("LANG"); lang != nullptr && *lang) {
+        name = lang;
+    }
+    return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 ||
+           std::strncmp(name, "C.", 2) == 0 || UserTimeLocale() == static_cast<locale_t>(0);
+}
+
+// UTF-8 from the locale to Windows-1252, the engine's text; what has no single byte becomes "?".
+Text ToWindows1252(const std::string& utf8) {
+    Text out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            ++i;
+        } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
+            const unsigned code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+            out.push_back(code >= 0xA0 && code <= 0xFF ? static_cast<char>(code) : '?');
+            i += 2;
+        } else {
+            out.push_back('?');
+            ++i;
+            while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) {
+                ++i;
+            }
+        }
+    }
+    return out;
+}
+
+Text Format(const char* userFormat, const char* plainFormat) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[128];
+    std::size_t length = 0;
+    if (IsPlainLocale()) {
+        length = std::strftime(buffer, sizeof buffer, plainFormat, &local);
+    } else {
+        length = strftime_l(buffer, sizeof buffer, userFormat, &local, UserTimeLocale());
+    }
+    return ToWindows1252(std::string(buffer, length));
+}
+
+}  // namespace
+
+Text SystemClock::DateText() const { return Format("%x", "%d/%m/%Y"); }
+
+Text SystemClock::TimeText() const { return Format("%X", "%H:%M:%S"); }
+
+}  // namespace rheo

@@ -1,0 +1,58 @@
+#include "recording/EventLog.h"
+
+#include <cstdio>
+
+namespace rheo {
+namespace {
+
+const char* KindText(EventKind kind) {
+    switch (kind) {
+        case EventKind::ProcessStart:
+            return "Start of process";
+        case EventKind::ProcessEnd:
+            return "End of process::";
+        case EventKind::ViscosityFault:
+            return "Viscosity Error::";
+        case EventKind::TemperatureSensorFault:
+            return "Temperature sensor Err::";
+        case EventKind::TemperatureOverflow:
+            return "Temperature overflow::";
+        case EventKind::TemperatureUnderflow:
+            return "Temperature underflow::";
+    }
+    return "";
+}
+
+}  // namespace
+
+Text EventLine(EventKind kind, const Text& text, const Clock& clock) {
+    Text line = clock.DateText();
+    line += ' ';
+    line += clock.TimeText();
+    line += ' ';
+    line += KindText(kind);
+    if (kind != EventKind::ProcessStart) {
+        line += text;
+    }
+    return line;
+}
+
+void EventLog::LogEvent(EventKind kind, const Text& text) {
+    if (!file_) {
+        return;
+    }
+    Text line = EventLine(kind, text, clock_);
+    line += kCrLf;
+    // Opened, appended and closed for every line: no handle is held between events.
+    std::FILE* f = std::fopen(file_->c_str(), "ab");
+    bool written = false;
+    if (f != nullptr) {
+        written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+        written = (std::fclose(f) == 0) && written;
+    }
+    if (!written) {
+        std::fprintf(stderr, "rheotrackpanel: cannot write the event log %s\n", file_->c_str());
+    }
+}
+
+}  // namespace rheo
