@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/ProgramLocation.h"
 
@@ -36,12 +34,21 @@ void ParseLines(const std::string& bytes, Configuration& configuration) {
 
 Configuration ReadConfigurationFile(const std::string& path, bool* readable) {
     Configuration configuration;
-    std::ifstream in(path, std::ios::binary);
-    if (readable != nullptr) {
-        *readable = static_cast<bool>(in);
+    std::string bytes;
+    bool ok = false;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        std::size_t count = 0;
+        while ((count = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+            bytes.append(buffer, count);
+        }
+        ok = std::ferror(f) == 0;
+        std::fclose(f);
     }
-    if (in) {
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (readable != nullptr) {
+        *readable = ok;
+    }
+    if (ok) {
         ParseLines(bytes, configuration);
     }
     return configuration;

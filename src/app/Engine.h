@@ -11,7 +11,7 @@ namespace rheo {
 // The decoder and the reading output wired together around one configuration and one session:
 // everything between a received character and the list, the session file and the event log.
 class Engine {
-public:
+  public:
     Engine(const Configuration& configuration, const Clock& clock, EventLogger& log,
            SessionFile& file, MonitorView& view, MessageBoxes& boxes)
         : output_(configuration, session_, file, log, view, boxes),
@@ -40,7 +40,7 @@ public:
     SessionState& session() { return session_; }
     const SessionState& session() const { return session_; }
 
-private:
+  private:
     SessionState session_;
     ReadingOutput output_;
     Decoder decoder_;

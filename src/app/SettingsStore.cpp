@@ -29,10 +29,10 @@ long SetSettingValue(Registry& registry, RegKey key, const std::string& name, st
             std::from_chars(s->data(), s->data() + s->size(), number);
         }
         const auto bits = static_cast<std::uint32_t>(number);
-        const std::uint8_t data[4] = {
-            static_cast<std::uint8_t>(bits & 0xFF), static_cast<std::uint8_t>((bits >> 8) & 0xFF),
-            static_cast<std::uint8_t>((bits >> 16) & 0xFF),
-            static_cast<std::uint8_t>((bits >> 24) & 0xFF)};
+        const std::uint8_t data[4] = {static_cast<std::uint8_t>(bits & 0xFF),
+                                      static_cast<std::uint8_t>((bits >> 8) & 0xFF),
+                                      static_cast<std::uint8_t>((bits >> 16) & 0xFF),
+                                      static_cast<std::uint8_t>((bits >> 24) & 0xFF)};
         return registry.SetValue(key, name, kRegDword, data, 4);
     }
     return 0;  // other types are not handled: nothing is written
@@ -80,8 +80,8 @@ long QuerySettingValue(Registry& registry, RegKey key, const std::string& name,
     return -1;
 }
 
-void WriteSetting(Registry& registry, RegKey root, const std::string& path,
-                  const std::string& name, const SettingValue& value, std::uint32_t type) {
+void WriteSetting(Registry& registry, RegKey root, const std::string& path, const std::string& name,
+                  const SettingValue& value, std::uint32_t type) {
     RegKey key = 0;
     registry.OpenKey(root, path, kKeyAccess, key);  // a missing key leaves 0: the write fails
     SetSettingValue(registry, key, name, type, value);

@@ -14,8 +14,8 @@ inline constexpr const char* kSettingsKeyPath = "Software\\Kavrel\\Quelmar";
 inline constexpr const char* kPortValueName = "Puerto";
 
 // The four store routines: two on a key path, two on a key that is already open.
-void WriteSetting(Registry& registry, RegKey root, const std::string& path,
-                  const std::string& name, const SettingValue& value, std::uint32_t type);
+void WriteSetting(Registry& registry, RegKey root, const std::string& path, const std::string& name,
+                  const SettingValue& value, std::uint32_t type);
 long SetSettingValue(Registry& registry, RegKey key, const std::string& name, std::uint32_t type,
                      const SettingValue& value);
 SettingValue ReadSetting(Registry& registry, RegKey root, const std::string& path,

@@ -14,7 +14,7 @@ inline constexpr const char* kAlreadyOpen = "RHEOTRACKPANEL is already open.";
 
 // The windows start-up shows, implemented by the GUI.
 class StartupScreens {
-public:
+  public:
     virtual ~StartupScreens() = default;
     virtual void ShowSplash() = 0;   // modal; returns when the splash has closed itself
     virtual void ShowMonitor() = 0;  // modeless; the program is then driven by events

@@ -5,9 +5,13 @@ namespace {
 
 constexpr char kCr = '\r';
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 // Space to "z"; control characters, "{" to "~", DEL and everything above 0x7F are out of range.
 bool InRange(char c) {
@@ -56,7 +60,9 @@ std::string_view RawTextBuffer::View() const {
     return all.size() > kMaxLength ? all.substr(all.size() - kMaxLength) : all;
 }
 
-bool RawTextBuffer::EndsWith(std::string_view suffix) const { return View().ends_with(suffix); }
+bool RawTextBuffer::EndsWith(std::string_view suffix) const {
+    return View().ends_with(suffix);
+}
 
 void Decoder::ResetDecoder() {
     stage_ = DecoderStage::SeekHour;

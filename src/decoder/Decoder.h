@@ -23,7 +23,7 @@ enum class DecoderStage : std::uint8_t {
 
 // Where the decoder sends what it finds: unit announcements and completed readings.
 class DecoderSink {
-public:
+  public:
     virtual ~DecoderSink() = default;
     virtual void ShowTemperatureUnit(const Text& unit) = 0;  // "C" or "F"
     virtual void ShowViscosityUnit(const Text& unit) = 0;    // "cP" or "mPas"
@@ -36,7 +36,7 @@ bool IsLetter(std::string_view c);
 // Every character fed since the last reset or completed reading, keeping only the most recent
 // kMaxLength characters so that a line that never completes a message cannot grow without end.
 class RawTextBuffer {
-public:
+  public:
     static constexpr std::size_t kMaxLength = 4096;
 
     void Append(char c);
@@ -45,13 +45,13 @@ public:
     bool EndsWith(std::string_view suffix) const;
     std::size_t Size() const { return View().size(); }
 
-private:
+  private:
     std::string bytes_;  // may hold up to twice kMaxLength; only the tail counts
 };
 
 // The instrument's message decoder: a state machine fed one character at a time.
 class Decoder {
-public:
+  public:
     Decoder(const Configuration& configuration, const Clock& clock, DecoderSink& sink,
             EventLogger& log)
         : configuration_(configuration), clock_(clock), sink_(sink), log_(log) {}
@@ -75,7 +75,7 @@ public:
     const Text& MessageDate() const { return messageDate_; }
     bool ViscosityInCentipoise() const { return viscosityInCentipoise_; }
 
-private:
+  private:
     void SeekHour(char c);
     void ReadTime(char c);
     void ReadSpindle(char c);

@@ -11,7 +11,7 @@ namespace rheo {
 // Switches the serial link to a port (Abrir_Puerto), keeps the toolbar's port marks, stores
 // the port for the next start, and reports a port that cannot be opened.
 class PortSelection {
-public:
+  public:
     PortSelection(SerialLink& link, MonitorView& view, Registry& registry, MessageBoxes& boxes)
         : link_(link), view_(view), registry_(registry), boxes_(boxes) {}
 
@@ -23,7 +23,7 @@ public:
 
     const PortMarks& Marks() const { return marks_; }
 
-private:
+  private:
     void FailurePath(std::uint8_t puerto);
 
     SerialLink& link_;

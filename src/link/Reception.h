@@ -7,7 +7,7 @@ namespace rheo {
 // Moves received characters from the serial link into the decoder: the link's notification
 // fills ReceiveBuffer when it is empty, and the 100 ms receive tick feeds it to the decoder.
 class Reception {
-public:
+  public:
     Reception(SerialLink& link, Engine& engine) : link_(link), engine_(engine) {}
 
     void OnReceive(LinkEvent kind);
@@ -16,7 +16,7 @@ public:
     const Text& ReceiveBuffer() const { return receiveBuffer_; }
     void Clear() { receiveBuffer_.clear(); }
 
-private:
+  private:
     SerialLink& link_;
     Engine& engine_;
     Text receiveBuffer_;

@@ -5,7 +5,7 @@ namespace rheo {
 
 // The desktop's document handling.
 class DesktopShell {
-public:
+  public:
     virtual ~DesktopShell() = default;
     // Which program opens the given file; as the Windows call, a result above 32 means found.
     virtual int FindExecutable(const std::string& file) = 0;

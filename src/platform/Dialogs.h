@@ -12,7 +12,7 @@ enum class MessageAnswer { Ok, Cancel };
 
 // Modal message boxes. Texts and titles are Windows-1252.
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     virtual MessageAnswer Show(const Text& text, const Text& title, MessageIcon icon,
                                MessageButtons buttons) = 0;
@@ -26,7 +26,7 @@ struct FileFilter {
 // The save-style file dialog. Returns the full path chosen (in the file system's own
 // encoding), or nothing when the user cancels. It never asks its own overwrite question.
 class FileDialog {
-public:
+  public:
     virtual ~FileDialog() = default;
     virtual std::optional<std::string> ChooseFile(const Text& title,
                                                   const std::vector<FileFilter>& filters,

@@ -10,7 +10,7 @@ namespace rheo {
 // and the file closed and reopened for appending, so a power cut or a pulled medium loses no
 // row that was already listed. One implementation per operating system.
 class LiveSessionFile : public SessionFile {
-public:
+  public:
     LiveSessionFile() = default;
     ~LiveSessionFile() override { Close(); }
     LiveSessionFile(const LiveSessionFile&) = delete;
@@ -23,7 +23,7 @@ public:
     void Close() override;
     bool IsOpen() const override { return handle_ != kNoHandle; }
 
-private:
+  private:
     static constexpr std::intptr_t kNoHandle = -1;
     bool Open(const std::string& path, bool truncate);
 

@@ -14,8 +14,8 @@ struct PortEntry {
 // drop-down entries.
 struct PortMarks {
     Text buttonCaption = "Port";
-    std::array<PortEntry, 4> entries{{{"Port 1", true}, {"Port 2", true}, {"Port 3", true},
-                                      {"Port 4", true}}};
+    std::array<PortEntry, 4> entries{
+        {{"Port 1", true}, {"Port 2", true}, {"Port 3", true}, {"Port 4", true}}};
     bool operator==(const PortMarks&) const = default;
 };
 
@@ -26,7 +26,7 @@ inline bool operator==(const PortEntry& a, const PortEntry& b) {
 // The engine's view of the main window. Texts are Windows-1252, except that the caption may
 // carry a path in the file system's own encoding.
 class MonitorView {
-public:
+  public:
     virtual ~MonitorView() = default;
     virtual void RefreshMonitor() = 0;  // rebuild the list from the reading history
     virtual void SetColumnCaption(int column, const Text& caption) = 0;  // column 1 to 9
@@ -37,7 +37,7 @@ public:
 
 // A view that shows nothing: for the tools.
 class NoMonitorView : public MonitorView {
-public:
+  public:
     void RefreshMonitor() override {}
     void SetColumnCaption(int, const Text&) override {}
     void SetCaption(const std::string&) override {}

@@ -18,7 +18,7 @@ inline constexpr long kErrorInvalidHandle = 6;
 inline constexpr long kErrorMoreData = 234;
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
     virtual long OpenKey(RegKey root, const std::string& path, std::uint32_t access,
                          RegKey& key) = 0;

@@ -15,7 +15,7 @@ enum class LinkEvent : int {
 
 // The instrument's serial line: 9600 baud, no parity, 8 data bits, 1 stop bit.
 class SerialLink {
-public:
+  public:
     using Notification = std::function<void(LinkEvent)>;
 
     virtual ~SerialLink() = default;

@@ -7,7 +7,7 @@ namespace rheo {
 // The one session file. The live program's implementation closes, flushes to the device and
 // reopens the file after every row; the replay tool's keeps a buffered stream instead.
 class SessionFile {
-public:
+  public:
     virtual ~SessionFile() = default;
     virtual bool OpenForWriting(const std::string& path) = 0;    // create, or empty
     virtual bool OpenForAppending(const std::string& path) = 0;  // create when missing

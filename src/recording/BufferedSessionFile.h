@@ -9,7 +9,7 @@ namespace rheo {
 // A session file for batch work (the replay tool): one buffered stream, opened once and
 // flushed to the device once, at the end. Standard output when the path is "-".
 class BufferedSessionFile : public SessionFile {
-public:
+  public:
     BufferedSessionFile() = default;
     ~BufferedSessionFile() override { Close(); }
     BufferedSessionFile(const BufferedSessionFile&) = delete;
@@ -25,7 +25,7 @@ public:
     // Flushes to the device and closes; false when anything could not be written.
     bool Finish();
 
-private:
+  private:
     bool Open(const std::string& path, const char* mode);
 
     std::FILE* stream_ = nullptr;

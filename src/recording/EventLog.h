@@ -19,7 +19,7 @@ enum class EventKind : int {
 inline constexpr const char* kEventLogFileName = "vlog.txt";
 
 class EventLogger {
-public:
+  public:
     virtual ~EventLogger() = default;
     virtual void LogEvent(EventKind kind, const Text& text) = 0;
 };
@@ -31,14 +31,14 @@ Text EventLine(EventKind kind, const Text& text, const Clock& clock);
 // other programs may read it between events. Without a file the lines are discarded.
 // A log that cannot be written costs one line on stderr and nothing else.
 class EventLog : public EventLogger {
-public:
+  public:
     EventLog(std::optional<std::string> file, const Clock& clock)
         : file_(std::move(file)), clock_(clock) {}
     void LogEvent(EventKind kind, const Text& text) override;
     const std::optional<std::string>& File() const { return file_; }
     void SetFile(std::optional<std::string> file) { file_ = std::move(file); }
 
-private:
+  private:
     std::optional<std::string> file_;
     const Clock& clock_;
 };

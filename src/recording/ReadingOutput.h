@@ -25,7 +25,7 @@ Text RowLine(const Configuration& configuration, const Reading& reading, const T
 // session file and the "Start of process" entry, and the abandoning of a session whose file can
 // no longer be written.
 class ReadingOutput : public DecoderSink {
-public:
+  public:
     ReadingOutput(const Configuration& configuration, SessionState& session, SessionFile& file,
                   EventLogger& log, MonitorView& view, MessageBoxes& boxes)
         : configuration_(configuration),
@@ -54,7 +54,7 @@ public:
     // True while the failure message waits for the user: the engine must not run meanwhile.
     bool AwaitingUser() const { return awaitingUser_; }
 
-private:
+  private:
     const Configuration& configuration_;
     SessionState& session_;
     SessionFile& file_;

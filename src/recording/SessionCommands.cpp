@@ -36,19 +36,17 @@ std::string OpenSessionPath(const std::string& chosen, const Text& extension) {
 
 void SessionCommands::NuevoArchivo() {
     const Text& extension = configuration_.FileExtension;
-    const auto chosen =
-        dialog_.ChooseFile(kSelectDestinationFile,
-                           {{"Comma Separated text *." + extension, "*." + extension}},
-                           "*." + extension);
+    const auto chosen = dialog_.ChooseFile(
+        kSelectDestinationFile, {{"Comma Separated text *." + extension, "*." + extension}},
+        "*." + extension);
     if (!chosen) {
         return;
     }
     // The question is asked about the file that would really be emptied: the name after the
     // extension rule, so "run1" never empties an existing "run1.csv" unasked.
     const std::string path = NewSessionPath(*chosen, extension);
-    if (FileExists(path) &&
-        boxes_.Show(kOverwriteQuestion, kProgramTitle, MessageIcon::None,
-                    MessageButtons::OkCancel) != MessageAnswer::Ok) {
+    if (FileExists(path) && boxes_.Show(kOverwriteQuestion, kProgramTitle, MessageIcon::None,
+                                        MessageButtons::OkCancel) != MessageAnswer::Ok) {
         return;
     }
     session_.HeaderPending = true;

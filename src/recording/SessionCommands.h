@@ -18,7 +18,7 @@ std::string OpenSessionPath(const std::string& chosen, const Text& extension);
 
 // The main window's session commands: new (create or empty), open (append) and close.
 class SessionCommands {
-public:
+  public:
     SessionCommands(const Configuration& configuration, SessionState& session, SessionFile& file,
                     ReadingOutput& output, FileDialog& dialog, MessageBoxes& boxes,
                     MonitorView& view)
@@ -36,7 +36,7 @@ public:
     // Quit: closes the session file and touches nothing else.
     void CloseForQuit() { file_.Close(); }
 
-private:
+  private:
     const Configuration& configuration_;
     SessionState& session_;
     SessionFile& file_;

@@ -37,7 +37,7 @@ struct Options {
 
 // The tool has no one to click OK: a message goes to standard error and is taken as answered.
 class StderrMessageBoxes : public rheo::MessageBoxes {
-public:
+  public:
     rheo::MessageAnswer Show(const rheo::Text& text, const rheo::Text&, rheo::MessageIcon,
                              rheo::MessageButtons) override {
         std::fprintf(stderr, "rheotrack-replay: %s\n", text.c_str());
@@ -69,17 +69,22 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
             std::fputs(kUsage, stdout);
             std::exit(0);
         } else if (arg == "--config") {
-            if (!value(options.config)) return std::nullopt;
+            if (!value(options.config))
+                return std::nullopt;
         } else if (arg == "--output") {
             std::optional<std::string> output;
-            if (!value(output)) return std::nullopt;
+            if (!value(output))
+                return std::nullopt;
             options.output = *output;
         } else if (arg == "--log") {
-            if (!value(options.log)) return std::nullopt;
+            if (!value(options.log))
+                return std::nullopt;
         } else if (arg == "--date") {
-            if (!value(options.date)) return std::nullopt;
+            if (!value(options.date))
+                return std::nullopt;
         } else if (arg == "--time") {
-            if (!value(options.time)) return std::nullopt;
+            if (!value(options.time))
+                return std::nullopt;
         } else if (arg.size() > 1 && arg.starts_with("-")) {
             error = "unknown option " + std::string(arg);
             return std::nullopt;

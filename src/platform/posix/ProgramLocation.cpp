@@ -35,6 +35,8 @@ bool DirectoryWritable(const std::string& directory) {
     return ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+    return '/';
+}
 
 }  // namespace rheo

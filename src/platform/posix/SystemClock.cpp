@@ -40,7 +40,8 @@ Text ToWindows1252(const std::string& utf8) {
             out.push_back(static_cast<char>(c));
             ++i;
         } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-            const unsigned code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+            const unsigned code =
+                ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
             out.push_back(code >= 0xA0 && code <= 0xFF ? static_cast<char>(code) : '?');
             i += 2;
         } else {
@@ -70,8 +71,12 @@ Text Format(const char* userFormat, const char* plainFormat) {
 
 }  // namespace
 
-Text SystemClock::DateText() const { return Format("%x", "%d/%m/%Y"); }
+Text SystemClock::DateText() const {
+    return Format("%x", "%d/%m/%Y");
+}
 
-Text SystemClock::TimeText() const { return Format("%X", "%H:%M:%S"); }
+Text SystemClock::TimeText() const {
+    return Format("%X", "%H:%M:%S");
+}
 
 }  // namespace rheo

@@ -1,0 +1,116 @@
+#pragma once
+// Shared pieces of the core tests: a temporary directory, a window that records what it is
+// told, scripted message boxes and dialogs, and file helpers.
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Dialogs.h"
+#include "platform/MonitorView.h"
+#include "recording/EventLog.h"
+
+namespace rheo::test {
+
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "rheo-test-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code error;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, error);
+        std::filesystem::remove_all(path_, error);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& Path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct RecordingView : MonitorView {
+    void RefreshMonitor() override { ++refreshes; }
+    void SetColumnCaption(int column, const Text& caption) override {
+        columnCaptions.push_back({column, caption});
+    }
+    void SetCaption(const std::string& text) override { caption = text; }
+    void SetCloseCommandEnabled(bool enabled) override { closeEnabled = enabled; }
+    void ShowPortMarks(const PortMarks& shown) override { marks = shown; }
+
+    int refreshes = 0;
+    std::vector<std::pair<int, Text>> columnCaptions;
+    std::string caption;
+    std::optional<bool> closeEnabled;
+    PortMarks marks;
+};
+
+struct ShownMessage {
+    Text text;
+    Text title;
+    MessageIcon icon;
+    MessageButtons buttons;
+};
+
+struct ScriptedBoxes : MessageBoxes {
+    MessageAnswer Show(const Text& text, const Text& title, MessageIcon icon,
+                       MessageButtons buttons) override {
+        shown.push_back({text, title, icon, buttons});
+        if (whileShown) {
+            whileShown();
+        }
+        return answer;
+    }
+    std::vector<ShownMessage> shown;
+    MessageAnswer answer = MessageAnswer::Ok;
+    std::function<void()> whileShown;  // what happens while the box waits for the user
+};
+
+struct ScriptedDialog : FileDialog {
+    std::optional<std::string> ChooseFile(const Text& title, const std::vector<FileFilter>& filters,
+                                          const Text& defaultExtension) override {
+        lastTitle = title;
+        lastFilters = filters;
+        lastDefaultExtension = defaultExtension;
+        return answer;
+    }
+    std::optional<std::string> answer;
+    Text lastTitle;
+    std::vector<FileFilter> lastFilters;
+    Text lastDefaultExtension;
+};
+
+struct LoggedEvent {
+    EventKind kind;
+    Text text;
+};
+
+struct RecordingLogger : EventLogger {
+    void LogEvent(EventKind kind, const Text& text) override { events.push_back({kind, text}); }
+    std::vector<LoggedEvent> events;
+};
+
+// The instrument's message as it prints it: three lines, each ended by a carriage return.
+inline std::string Message(const std::string& hour = "14:05:33", const std::string& rpm = "100",
+                           const std::string& temperature = "27.5C",
+                           const std::string& viscosity = "cP: 00001250",
+                           const std::string& torque = "10.2") {
+    return hour + "   sp: LCP    rpm: " + rpm + "   T: " + temperature + "\r" + viscosity +
+           "\r %: " + torque + "\r";
+}
+
+}  // namespace rheo::test
