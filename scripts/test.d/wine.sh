@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The Windows suite: cross-builds the platform layer and its tests with MinGW-w64 and runs them
+# under Wine, in a Wine prefix of their own. When the tools cannot be installed the suite is
+# skipped with one line saying why; a build or test failure fails it.
+# Usage: wine.sh [main build dir]   (the cross build goes beside it, in win32/)
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+main_build="${1:-$root/build/test}"
+build="${RHEO_WIN32_BUILD_DIR:-$(dirname "$main_build")/win32}"
+started=$SECONDS
+
+skip() {
+    echo "Windows suite skipped: $*"
+    exit 0
+}
+
+packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest cmake ninja-build)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null 2>&1 || skip "${missing[*]} missing and no root to install them"
+        sudo=(sudo -n)
+    fi
+    echo "Installing: ${missing[*]}"
+    log="$(mktemp)"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq >"$log" 2>&1 || true
+    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends "${missing[@]}" >>"$log" 2>&1; then
+        why="$(grep -E '^(E|W):' "$log" | tail -n 1)"
+        rm -f "$log"
+        skip "cannot install ${missing[*]} (${why:-apt-get failed})"
+    fi
+    rm -f "$log"
+fi
+[ -f /usr/src/googletest/CMakeLists.txt ] || skip "no GoogleTest sources in /usr/src/googletest"
+
+echo "-- cross build in $build"
+mkdir -p "$build"
+if ! cmake -S "$root/tests/win32" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Debug -DRHEO_WERROR=ON >"$build/configure.log" 2>&1; then
+    cat "$build/configure.log"
+    echo "FAILED: configuring the Windows cross build"
+    exit 1
+fi
+if ! cmake --build "$build" --target win32_tests -j "$(nproc)"; then
+    echo "FAILED: building the Windows tests with MinGW-w64"
+    exit 1
+fi
+
+# A private prefix: the tests write to HKEY_LOCAL_MACHINE and must not meet anyone else's.
+# No display, no Mono or Gecko installers: only console programs run here.
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+wineserver -k >/dev/null 2>&1 || true
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+if ! timeout 300 wineboot -i >"$build/wineboot.log" 2>&1; then
+    skip "wine cannot set up a prefix here ($(tail -n 1 "$build/wineboot.log"))"
+fi
+# One server for the whole run, so that each test process starts at once.
+wineserver -p
+if ! timeout 120 wine cmd /c echo ok >/dev/null 2>&1; then
+    skip "wine cannot run a program here"
+fi
+
+status=0
+ctest --test-dir "$build" --output-on-failure --timeout 120 || status=1
+echo "Windows suite: $((SECONDS - started)) s"
+exit "$status"
