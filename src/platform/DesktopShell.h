@@ -1,6 +1,11 @@
 #pragma once
 #include <string>
 
+// <shellapi.h> defines FindExecutable as a macro for its ANSI and wide forms.
+#ifdef FindExecutable
+#undef FindExecutable
+#endif
+
 namespace rheo {
 
 // The desktop's document handling.
