@@ -1,0 +1,214 @@
+#include "auxiliary/Splash.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include "app/Startup.h"
+#include "app/WebLink.h"
+#include "auxiliary/SplashLabel.h"
+#include "platform/qt/QtMessageBoxes.h"
+#ifndef Q_OS_WIN
+#include "platform/posix/PosixDesktopShell.h"
+#endif
+
+// The pictures are compiled into a static library: their registration must be asked for.
+static void InitArtResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(art);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+namespace rheo {
+namespace {
+
+const QColor kOutlineColour(0, 0, 192);
+const QString kCopyright = QString::fromUtf8(
+    "Copyright \u00A9 2005 Kavrel S.L. All rights reserved.\n"
+    "RHEOTRACKPANEL is a registered trademark of Kavrel S.L.");
+
+struct WebLinkParts {
+    DesktopShell* shell = nullptr;
+    MessageBoxes* boxes = nullptr;
+    std::string programDirectory;
+};
+
+WebLinkParts& WebLink() {
+    static WebLinkParts parts;
+    return parts;
+}
+
+// The rectangle outline drawn on the window's surface. The pointer passes through it, so
+// moving over it counts as moving over the window itself.
+class OutlineShape : public QWidget {
+  public:
+    explicit OutlineShape(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(QPen(kOutlineColour, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+QFont ArialFont(qreal points) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    return font;
+}
+
+// A label on a white ground, as the texts below the picture are.
+QLabel* WhiteLabel(QWidget* parent, const char* name, const QString& text, qreal points,
+                   const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(ArialFont(points));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+    label->setAttribute(Qt::WA_NoMousePropagation);
+    label->setGeometry(geometry);
+    return label;
+}
+
+void SetLabelColours(QLabel* label, const QColor& background, const QColor& text) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, text);
+    label->setPalette(palette);
+}
+
+}  // namespace
+
+void Splash::ShowModal(SplashMode mode, QWidget* parent) {
+    Splash splash(parent);
+    splash.SetMode(mode);
+    splash.exec();
+}
+
+void Splash::SetWebLink(DesktopShell* shell, MessageBoxes* boxes, std::string programDirectory) {
+    WebLink() = WebLinkParts{shell, boxes, std::move(programDirectory)};
+}
+
+Splash::Splash(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+    InitArtResources();
+    setObjectName(QStringLiteral("Splash"));
+    setWindowTitle(QStringLiteral("Acerca de..."));
+    setWindowIcon(QIcon(QStringLiteral(":/art/splash-icon.png")));
+    setFont(ArialFont(8.25));  // the window's own font, which the "Close" label uses
+    setFixedSize(kWidth, kHeight);
+    setMouseTracking(true);
+
+    auto* shape1 = new OutlineShape(this);
+    shape1->setObjectName(QStringLiteral("Shape1"));
+    shape1->setGeometry(0, 0, kWidth, kHeight);
+
+    auto* picture2 = new QLabel(this);
+    picture2->setObjectName(QStringLiteral("Picture2"));
+    picture2->setPixmap(QPixmap(QStringLiteral(":/art/splash.jpg")));
+    picture2->setAttribute(Qt::WA_NoMousePropagation);
+    picture2->setGeometry(1, 1, 425, 306);
+
+    WhiteLabel(this, "Label3", QStringLiteral("RHEOTRACKPANEL v1.05"), 8.25,
+               QRect(8, 312, 120, 14));
+    WhiteLabel(this, "Label6", kCopyright, 6.75, QRect(8, 344, 337, 30));
+    WhiteLabel(this, "Label1", QStringLiteral("Developed by"), 8.25, QRect(264, 408, 66, 14));
+
+    label5_ = new SplashLabel(this);
+    label5_->setObjectName(QStringLiteral("Label5"));
+    label5_->setText(QStringLiteral("   Close  "));
+    label5_->setTextFormat(Qt::PlainText);
+    label5_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label5_->setAutoFillBackground(true);  // the system window colours until the pointer moves
+    label5_->setMouseTracking(true);
+    label5_->setGeometry(368, 320, 46, 15);
+    connect(label5_, &SplashLabel::pointerMoved, this, &Splash::InvertCloseLabel);
+    connect(label5_, &SplashLabel::clicked, this, &Splash::Finish);
+
+    auto* picture1 = new SplashLabel(this);
+    picture1->setObjectName(QStringLiteral("Picture1"));
+    picture1->setPixmap(QPixmap(QStringLiteral(":/art/webLink.bmp")));
+    picture1->setCursor(QCursor(QPixmap(QStringLiteral(":/art/link-cursor.png")), 1, 1));
+    picture1->setGeometry(344, 408, 69, 14);
+    connect(picture1, &SplashLabel::clicked, this, &Splash::OpenWebPage);
+
+    shape1->raise();  // an outline only: it covers the picture's edge but takes no input
+
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName(QStringLiteral("Timer1"));
+    timer1_->setInterval(kCloseAfterMs);
+    connect(timer1_, &QTimer::timeout, this, &Splash::Finish);
+    timer1_->start();
+
+    if (QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(kWidth / 2, kHeight / 2));
+    }
+}
+
+Splash::~Splash() = default;
+
+void Splash::SetMode(SplashMode mode) {
+    if (mode == SplashMode::Startup) {
+        timer1_->start();  // counts from now, just before the window is shown
+        label5_->setVisible(false);
+    } else {
+        timer1_->stop();
+        label5_->setVisible(true);
+    }
+}
+
+void Splash::reject() {}
+
+void Splash::mouseMoveEvent(QMouseEvent* event) {
+    PlainCloseLabel();
+    QDialog::mouseMoveEvent(event);
+}
+
+void Splash::Finish() {
+    timer1_->stop();
+    done(QDialog::Accepted);
+}
+
+void Splash::InvertCloseLabel() {
+    SetLabelColours(label5_, Qt::black, Qt::white);
+}
+
+void Splash::PlainCloseLabel() {
+    SetLabelColours(label5_, Qt::white, Qt::black);
+}
+
+void Splash::OpenWebPage() {
+    WebLinkParts& parts = WebLink();
+    QtMessageBoxes ownBoxes(this);
+    MessageBoxes& boxes = parts.boxes != nullptr ? *parts.boxes : ownBoxes;
+    DesktopShell* shell = parts.shell;
+#ifndef Q_OS_WIN
+    static PosixDesktopShell desktop;
+    if (shell == nullptr) {
+        shell = &desktop;
+    }
+#endif
+    if (shell == nullptr) {
+        return;  // no desktop shell was given on this system
+    }
+    const std::string directory =
+        parts.programDirectory.empty() ? ChooseProgramDirectory() : parts.programDirectory;
+    rheo::OpenWebPage(*shell, boxes, directory);
+}
+
+}  // namespace rheo
