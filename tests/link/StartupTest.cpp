@@ -1,0 +1,130 @@
+// The start-up sequence with the real store, real pseudo-terminals and real files: what is
+// shown, in which order, and which files appear where.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "LinkTestSupport.h"
+#include "app/Startup.h"
+#include "platform/ProgramLocation.h"
+
+namespace rheo::test {
+namespace {
+
+struct ScriptedInstance : SingleInstance {
+    bool Acquire() override { return free; }
+    bool free = true;
+};
+
+// Records the order of what start-up shows, and the link's state when the main window shows.
+struct RecordingScreens : StartupScreens {
+    RecordingScreens(std::vector<std::string>& order, Station& station)
+        : order(order), station(station) {}
+    void ShowSplash() override { order.push_back("splash"); }
+    void ShowMonitor() override {
+        order.push_back("monitor");
+        linkOpenAtMonitor = station.link.IsOpen();
+    }
+    std::vector<std::string>& order;
+    Station& station;
+    bool linkOpenAtMonitor = false;
+};
+
+// The message boxes in the same order list as the windows.
+struct OrderedBoxes : ScriptedBoxes {
+    explicit OrderedBoxes(std::vector<std::string>& order) : order(order) {}
+    MessageAnswer Show(const Text& text, const Text& title, MessageIcon icon,
+                       MessageButtons buttons) override {
+        order.push_back("message: " + text);
+        return ScriptedBoxes::Show(text, title, icon, buttons);
+    }
+    std::vector<std::string>& order;
+};
+
+class StartupTest : public LinkTest {
+  protected:
+    StartupTest() : previous_(std::filesystem::current_path()) {
+        std::filesystem::create_directory(dir_.Path() / "work");
+        std::filesystem::current_path(dir_.Path() / "work");
+    }
+    ~StartupTest() override { std::filesystem::current_path(previous_); }
+
+    bool Start() {
+        return RunStartup({instance_, boxes_, screens_, store_, selection_, configuration_,
+                           programDirectory_, station_.log});
+    }
+    std::string WorkFile(const std::string& name) const {
+        return (dir_.Path() / "work" / name).string();
+    }
+
+    std::filesystem::path previous_;
+    Station station_{store_, dir_.File("unused.txt")};
+    std::vector<std::string> order_;
+    ScriptedInstance instance_;
+    RecordingScreens screens_{order_, station_};
+    OrderedBoxes boxes_{order_};
+    PortSelection selection_{station_.link, station_.view, store_, boxes_};
+    Configuration configuration_{"", "", ""};
+    std::string programDirectory_;
+};
+
+TEST_F(StartupTest, SecondCopyShowsTheMessageAndTouchesNothing) {
+    instance_.free = false;
+    EXPECT_FALSE(Start());
+    EXPECT_EQ(order_, (std::vector<std::string>{"message: RHEOTRACKPANEL is already open."}));
+    EXPECT_EQ(boxes_.shown[0].title, "RHEOTRACKPANEL");
+    EXPECT_EQ(boxes_.shown[0].icon, MessageIcon::None);
+    EXPECT_EQ(boxes_.shown[0].buttons, MessageButtons::Ok);
+    EXPECT_FALSE(std::filesystem::exists(WorkFile("vlog.txt")));
+    EXPECT_TRUE(programDirectory_.empty());
+}
+
+TEST_F(StartupTest, FirstRunCreatesTheFilesAndOpensNoPort) {
+    const std::string programConfig = ExecutableDirectory() + "/vcfg.txt";
+    std::filesystem::remove(programConfig);
+    EXPECT_TRUE(Start());
+    EXPECT_EQ(order_, (std::vector<std::string>{"splash", "monitor"}));
+    EXPECT_FALSE(screens_.linkOpenAtMonitor);
+    EXPECT_EQ(programDirectory_, ExecutableDirectory());
+    EXPECT_EQ(ReadFile(programConfig), "csv\r\n,\r\n.\r\n");
+    EXPECT_EQ(configuration_.FileExtension, "csv");
+    EXPECT_TRUE(std::filesystem::exists(WorkFile("vlog.txt")));
+    EXPECT_EQ(std::filesystem::file_size(WorkFile("vlog.txt")), 0u);
+    EXPECT_EQ(station_.log.File(), programDirectory_ + "/vlog.txt");
+    EXPECT_EQ(station_.view.marks, PortMarks{});
+}
+
+TEST_F(StartupTest, StoredPortIsOpenBeforeTheMainWindowShows) {
+    Pair(2);
+    StorePort(store_, 2);
+    WriteFile(WorkFile("vlog.txt"), "old lines\r\n");
+    EXPECT_TRUE(Start());
+    EXPECT_EQ(order_, (std::vector<std::string>{"splash", "monitor"}));
+    EXPECT_TRUE(screens_.linkOpenAtMonitor);
+    EXPECT_EQ(station_.view.marks.buttonCaption, "Port 2");
+    EXPECT_EQ(ReadFile(WorkFile("vlog.txt")), "old lines\r\n");  // never truncated
+}
+
+TEST_F(StartupTest, StoredPortThatCannotOpenIsReportedBeforeTheMainWindow) {
+    MapPort(3, dir_.File("no-such-device"));
+    StorePort(store_, 3);
+    EXPECT_TRUE(Start());
+    EXPECT_EQ(order_,
+              (std::vector<std::string>{
+                  "splash", "message: Error opening port3, check the port is free", "monitor"}));
+    EXPECT_EQ(station_.view.marks.buttonCaption, "Port");
+    EXPECT_EQ(StoredPort(store_), 3);
+}
+
+TEST_F(StartupTest, StoredValuesThatNameNoPortOpenNothing) {
+    for (const char* text : {"", "0", "abc", "300", "-1"}) {
+        SetText(kPortValueName, text);
+        EXPECT_EQ(StoredPort(store_), 0) << text;
+    }
+    SetText(kPortValueName, "2");
+    EXPECT_EQ(StoredPort(store_), 2);
+}
+
+}  // namespace
+}  // namespace rheo::test
