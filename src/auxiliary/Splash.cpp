@@ -12,7 +12,9 @@
 #include "app/WebLink.h"
 #include "auxiliary/SplashLabel.h"
 #include "platform/qt/QtMessageBoxes.h"
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "platform/win32/Win32DesktopShell.h"
+#else
 #include "platform/posix/PosixDesktopShell.h"
 #endif
 
@@ -151,6 +153,7 @@ Splash::Splash(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setInterval(kCloseAfterMs);
+    timer1_->setTimerType(Qt::PreciseTimer);  // a coarse one may end the splash 150 ms early
     connect(timer1_, &QTimer::timeout, this, &Splash::Finish);
     timer1_->start();
 
@@ -197,14 +200,13 @@ void Splash::OpenWebPage() {
     QtMessageBoxes ownBoxes(this);
     MessageBoxes& boxes = parts.boxes != nullptr ? *parts.boxes : ownBoxes;
     DesktopShell* shell = parts.shell;
-#ifndef Q_OS_WIN
-    static PosixDesktopShell desktop;
-    if (shell == nullptr) {
-        shell = &desktop;
-    }
+#ifdef Q_OS_WIN
+    Win32DesktopShell desktop(static_cast<std::uintptr_t>(winId()));  // this window owns it
+#else
+    PosixDesktopShell desktop;
 #endif
     if (shell == nullptr) {
-        return;  // no desktop shell was given on this system
+        shell = &desktop;
     }
     const std::string directory =
         parts.programDirectory.empty() ? ChooseProgramDirectory() : parts.programDirectory;

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# scripts/demo under a virtual display for a few seconds: the program opens the stored port at
+# start-up and decodes what the simulated instrument sends (the event-log lines that the
+# instrument's error words cause show it), a picture of the screen is kept as an artefact, and
+# nothing the demonstration started is left behind.
+# Usage: demo-test.sh SOURCE_DIR BUILD_DIR PICTURE
+set -euo pipefail
+source_dir=$1
+build=$2
+picture=$3
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -n "${out:-}" ] && cat "$out" >&2
+    exit 1
+}
+
+log="$build/src/vlog.txt"
+before=0
+[ -f "$log" ] && before=$(wc -l <"$log")
+out=$(mktemp)
+runtime=$(mktemp -d)  # an instance lock of its own: other copies may run meanwhile
+trap 'rm -rf "$out" "$runtime"' EXIT
+rm -f "$picture"
+
+XDG_RUNTIME_DIR="$runtime" RHEO_DEMO_BUILD_DIR="$build" \
+    xvfb-run -a -s "-screen 0 1024x768x24" "$source_dir/scripts/demo" \
+    --seconds 10 --interval 200 --screenshot "$picture" >"$out" 2>&1 ||
+    fail "scripts/demo ended with an error"
+
+work=$(sed -n 's|^demo: port 1 is \(.*\)/port1;.*|\1|p' "$out")
+[ -n "$work" ] || fail "the demo did not say where its port is"
+after=0
+[ -f "$log" ] && after=$(wc -l <"$log")
+# Readings every 200 ms for about 6 s after the splash: an error word in every sixth message.
+[ $((after - before)) -ge 3 ] || fail "only $((after - before)) new event-log lines"
+tail -n $((after - before)) "$log" | grep -q "Temperature underflow::" ||
+    fail "no temperature underflow logged"
+[ -s "$picture" ] || fail "no picture of the screen"
+[ ! -e "$work" ] || fail "$work was left behind"
+if pgrep -f -- "$work" >/dev/null; then
+    fail "processes of the demo still run: $(pgrep -af -- "$work")"
+fi
+echo "demo ran; picture in $picture"
