@@ -25,5 +25,5 @@ ensure_packages() {
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev)
-TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev
+TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils xdg-utils clang libclang-rt-14-dev
     fonts-dejavu-core)
