@@ -1,6 +1,9 @@
 #include "auxiliary/Splash.h"
 
+#include <algorithm>
+
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -69,9 +72,11 @@ QFont ArialFont(qreal points) {
     return font;
 }
 
-// A label on a white ground, as the texts below the picture are.
+// A label on a white ground, as the texts below the picture are. Where the desktop's Arial
+// (or its stand-in) is wider than the one the layout was made with, a label grows to the right,
+// up to maxWidth, rather than cut its text off.
 QLabel* WhiteLabel(QWidget* parent, const char* name, const QString& text, qreal points,
-                   const QRect& geometry) {
+                   const QRect& geometry, int maxWidth) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);
@@ -83,7 +88,10 @@ QLabel* WhiteLabel(QWidget* parent, const char* name, const QString& text, qreal
     label->setPalette(palette);
     label->setAutoFillBackground(true);
     label->setAttribute(Qt::WA_NoMousePropagation);
-    label->setGeometry(geometry);
+    const int needed = label->fontMetrics().boundingRect(geometry, Qt::AlignLeft, text).width() + 1;
+    label->setGeometry(geometry.x(), geometry.y(),
+                       std::clamp(needed, geometry.width(), std::max(geometry.width(), maxWidth)),
+                       geometry.height());
     return label;
 }
 
@@ -125,10 +133,11 @@ Splash::Splash(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     picture2->setAttribute(Qt::WA_NoMousePropagation);
     picture2->setGeometry(1, 1, 425, 306);
 
-    WhiteLabel(this, "Label3", QStringLiteral("RHEOTRACKPANEL v1.05"), 8.25,
-               QRect(8, 312, 120, 14));
-    WhiteLabel(this, "Label6", kCopyright, 6.75, QRect(8, 344, 337, 30));
-    WhiteLabel(this, "Label1", QStringLiteral("Developed by"), 8.25, QRect(264, 408, 66, 14));
+    // Label3 may grow up to the "Close" label, Label1 up to the link's picture.
+    WhiteLabel(this, "Label3", QStringLiteral("RHEOTRACKPANEL v1.05"), 8.25, QRect(8, 312, 120, 14),
+               352);
+    WhiteLabel(this, "Label6", kCopyright, 6.75, QRect(8, 344, 337, 30), 352);
+    WhiteLabel(this, "Label1", QStringLiteral("Developed by"), 8.25, QRect(264, 408, 66, 14), 76);
 
     label5_ = new SplashLabel(this);
     label5_->setObjectName(QStringLiteral("Label5"));
