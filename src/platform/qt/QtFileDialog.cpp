@@ -1,0 +1,67 @@
+#include "platform/qt/QtFileDialog.h"
+
+#include <QFile>
+
+#include "platform/qt/Windows1252.h"
+
+namespace rheo {
+
+QtFileDialog::QtFileDialog(QWidget* parent) : dialog_(new QFileDialog(parent)) {
+    dialog_->setObjectName("DialogFile");
+    dialog_->setAcceptMode(QFileDialog::AcceptSave);
+    dialog_->setFileMode(QFileDialog::AnyFile);
+    dialog_->setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog_->setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog_->setWindowModality(Qt::ApplicationModal);
+}
+
+QtFileDialog::~QtFileDialog() {
+    if (dialog_ != nullptr && dialog_->parent() == nullptr) {
+        delete dialog_.data();
+    }
+}
+
+QString QtFileDialog::NameFilter(const FileFilter& filter) {
+    QString pattern = FromWindows1252(filter.pattern);
+    if (pattern == QLatin1String("*.*")) {
+        pattern = QStringLiteral("*");
+    }
+    return FromWindows1252(filter.description) + QStringLiteral(" (") + pattern +
+           QStringLiteral(")");
+}
+
+std::optional<std::string> QtFileDialog::ChooseFile(const Text& title,
+                                                    const std::vector<FileFilter>& filters,
+                                                    const Text& defaultExtension) {
+    if (dialog_ == nullptr) {
+        return std::nullopt;
+    }
+    dialog_->setWindowTitle(FromWindows1252(title));
+    QStringList nameFilters;
+    QString preset;
+    for (const FileFilter& filter : filters) {
+        nameFilters.append(NameFilter(filter));
+        // The default-extension preset ("*.csv") picks the filter it names; the dialog itself
+        // appends nothing, so a typed name reaches the commands exactly as typed.
+        if (preset.isEmpty() && filter.pattern == defaultExtension) {
+            preset = nameFilters.back();
+        }
+    }
+    dialog_->setNameFilters(nameFilters);
+    if (!preset.isEmpty()) {
+        dialog_->selectNameFilter(preset);
+    }
+    dialog_->setDefaultSuffix(QString());
+    dialog_->selectFile(QString());
+
+    if (dialog_->exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog_->selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(chosen.front()).toStdString();
+}
+
+}  // namespace rheo
