@@ -1,0 +1,136 @@
+#include "monitor/Form1.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/qt/QtSingleInstance.h"
+
+#if defined(_WIN32)
+#include "platform/win32/Win32DesktopShell.h"
+#include "platform/win32/Win32Registry.h"
+#else
+#include "platform/posix/FileRegistry.h"
+#include "platform/posix/PosixDesktopShell.h"
+#endif
+
+#if __has_include("auxiliary/Splash.h")
+#include "auxiliary/Splash.h"
+#define RHEO_HAVE_SPLASH 1
+#endif
+
+namespace rheo {
+namespace {
+
+#if defined(_WIN32)
+using DesktopRegistry = Win32Registry;
+using DesktopShellOfPlatform = Win32DesktopShell;
+#else
+using DesktopRegistry = FileRegistry;
+using DesktopShellOfPlatform = PosixDesktopShell;
+#endif
+
+template <typename Interface, typename Real>
+std::unique_ptr<Interface> OwnUnlessGiven(Interface* given) {
+    return given != nullptr ? nullptr : std::make_unique<Real>();
+}
+
+}  // namespace
+
+Form1::Form1(Form1Services services, QObject* parent)
+    : QObject(parent),
+      services_(std::move(services)),
+      ownRegistry_(OwnUnlessGiven<Registry, DesktopRegistry>(services_.registry)),
+      registry_(services_.registry != nullptr ? *services_.registry : *ownRegistry_),
+      ownShell_(OwnUnlessGiven<DesktopShell, DesktopShellOfPlatform>(services_.shell)),
+      shell_(services_.shell != nullptr ? *services_.shell : *ownShell_),
+      ownInstance_(OwnUnlessGiven<SingleInstance, QtSingleInstance>(services_.instance)),
+      instance_(services_.instance != nullptr ? *services_.instance : *ownInstance_),
+      eventLog_(std::nullopt, clock_),
+      MSComm1_(new QtSerialLink(registry_, this)),
+      monitor_(std::make_unique<FormMonitor>(*this)),
+      boxes_(services_.boxes != nullptr ? *services_.boxes : ownBoxes_),
+      engine_(configuration_, clock_, eventLog_, sessionFile_, *monitor_, boxes_),
+      sessions_(configuration_, engine_.session(), sessionFile_, engine_.output(),
+                services_.dialog != nullptr ? *services_.dialog : monitor_->DialogFile(), boxes_,
+                *monitor_),
+      ports_(*MSComm1_, *monitor_, registry_, boxes_),
+      reception_(*MSComm1_, engine_),
+      Timer1_(new QTimer(this)) {
+    setObjectName("Form1");
+    MSComm1_->setObjectName("MSComm1");
+    ownBoxes_.SetParent(monitor_.get());
+
+    MSComm1_->SetNotification([this](LinkEvent kind) { OnLinkEvent(kind); });
+
+    // The receive timer runs from the creation of the host, through every modal window: the
+    // nested event loops of dialogs and message boxes keep it firing.
+    Timer1_->setObjectName("Timer1");
+    Timer1_->setInterval(kReceiveIntervalMs);
+    Timer1_->setTimerType(Qt::CoarseTimer);
+    connect(Timer1_, &QTimer::timeout, this, [this] { reception_.Tick(); });
+    Timer1_->start();
+}
+
+Form1::~Form1() {
+    Timer1_->stop();
+    MSComm1_->SetNotification({});
+}
+
+bool Form1::Start() {
+    StartupParts parts{instance_,         boxes_,   *this, registry_, ports_, configuration_,
+                       programDirectory_, eventLog_};
+    if (!RunStartup(parts)) {
+        return false;
+    }
+#ifdef RHEO_HAVE_SPLASH
+    // The about window's web link opens its page through the same desktop as the log viewer.
+    Splash::SetWebLink(&shell_, nullptr, programDirectory_);
+#endif
+    return true;
+}
+
+void Form1::ShowSplash() {
+#ifdef RHEO_HAVE_SPLASH
+    if (services_.splash) {
+        Splash::ShowModal(SplashMode::Startup, nullptr);
+    }
+#endif
+}
+
+void Form1::ShowMonitor() {
+    monitor_->ShowCentred();
+}
+
+void Form1::Abrir_Puerto(std::uint8_t puerto) {
+    ports_.Abrir_Puerto(puerto);
+}
+
+void Form1::OnLinkEvent(LinkEvent kind) {
+    if (kind == LinkEvent::LinkLost) {
+        ports_.LinkLost();
+    } else {
+        reception_.OnReceive(kind);
+    }
+}
+
+void Form1::Quit() {
+    sessions_.CloseForQuit();
+    EndProgram();
+}
+
+void Form1::EndProgram() {
+    // Stop every source of further events first, so that nothing runs between here and the
+    // end of the process even when a replacement of the ending returns.
+    Timer1_->stop();
+    MSComm1_->SetNotification({});
+    if (services_.endProgram) {
+        services_.endProgram();
+        return;
+    }
+    // At once: no question, no log line, no further event of any window. Every row is already
+    // on the disk; the operating system closes the session file and releases the port.
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
+}
+
+}  // namespace rheo

@@ -1,0 +1,224 @@
+#include "monitor/FormMonitor.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QShortcut>
+
+#include "monitor/Pictures.h"
+#include "platform/DesktopShell.h"
+#include "platform/ProgramLocation.h"
+#include "platform/qt/Windows1252.h"
+#include "recording/EventLog.h"
+#include "recording/SessionCommands.h"
+#include "recording/SessionState.h"
+
+#if __has_include("auxiliary/Splash.h")
+#include "auxiliary/Splash.h"
+#define RHEO_HAVE_SPLASH 1
+#endif
+#if __has_include("auxiliary/FormDebug.h")
+#include "auxiliary/FormDebug.h"
+#define RHEO_HAVE_FORM_DEBUG 1
+#endif
+
+namespace rheo {
+
+FormMonitor::FormMonitor(MonitorHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      host_(host),
+      dialogFile_(this) {
+    setObjectName("FormMonitor");
+    setFixedSize(kClientWidth, kClientHeight);
+    setWindowTitle(QString::fromLatin1(kNoFileCaption));
+    setWindowIcon(ApplicationIcon());
+
+    toolbar_ = new MonitorToolbar(this);
+    toolbar_->setGeometry(0, 0, 560, 47);
+    connect(toolbar_, &MonitorToolbar::ButtonClick, this, &FormMonitor::Toolbar1_ButtonClick);
+    connect(toolbar_, &MonitorToolbar::ButtonMenuClick, this,
+            &FormMonitor::Toolbar1_ButtonMenuClick);
+
+    BuildList();
+
+    menu_ = new CommandMenu(this);
+    ConnectMenu();
+
+    // No session at start: the close command is off in the menu and on the toolbar alike.
+    SetCloseCommandEnabled(false);
+
+    // A developer's aid with no menu item or button: the serial link's debug window.
+    auto* debug = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")), this);
+    debug->setObjectName("DebugShortcut");
+    connect(debug, &QShortcut::activated, this, &FormMonitor::ShowDebugWindow);
+}
+
+FormMonitor::~FormMonitor() = default;
+
+void FormMonitor::BuildList() {
+    model_ = new ReadingListModel(this);
+    list_ = new QTreeView(this);
+    list_->setObjectName("ListView2");
+    list_->setGeometry(0, 48, 561, 305);
+    // The columns are narrow (20 to 87 pixels): a small, narrow face shows most of each value.
+    QFont font = list_->font();
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans Narrow"),
+                      QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
+                      font.family()});
+    font.setPixelSize(11);
+    list_->setFont(font);
+    list_->setModel(model_);
+    list_->setRootIsDecorated(false);
+    list_->setItemsExpandable(false);
+    list_->setUniformRowHeights(true);
+    list_->setAllColumnsShowFocus(true);
+    list_->setSelectionMode(QAbstractItemView::NoSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setFocusPolicy(Qt::NoFocus);
+    list_->setSortingEnabled(false);
+    list_->setContextMenuPolicy(Qt::PreventContextMenu);
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionsMovable(false);
+    list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list_->header()->setMinimumSectionSize(1);  // RPM and % are 20 pixels wide
+    for (int column = 0; column < ReadingListModel::kColumns; ++column) {
+        list_->header()->resizeSection(column, ReadingListModel::kWidths[column]);
+    }
+    list_->viewport()->installEventFilter(this);
+}
+
+void FormMonitor::ConnectMenu() {
+    connect(menu_->MArchNew, &QAction::triggered, this, &FormMonitor::NuevoArchivo);
+    connect(menu_->MArchOpen, &QAction::triggered, this, &FormMonitor::AbrirArchivo);
+    connect(menu_->MArchClose, &QAction::triggered, this, &FormMonitor::CerrarArchivo);
+    connect(menu_->MArchLog, &QAction::triggered, this, &FormMonitor::VerLog);
+    for (int port = 1; port <= 4; ++port) {
+        connect(menu_->MArchPorts[port - 1], &QAction::triggered, this,
+                [this, port] { host_.Abrir_Puerto(static_cast<std::uint8_t>(port)); });
+    }
+    connect(menu_->MAbout, &QAction::triggered, this, &FormMonitor::About);
+    connect(menu_->MArchQuit, &QAction::triggered, this, [this] { host_.Quit(); });
+}
+
+void FormMonitor::RefreshMonitor() {
+    model_->Rebuild(host_.History());
+    list_->scrollToTop();
+}
+
+void FormMonitor::SetColumnCaption(int column, const Text& caption) {
+    model_->SetColumnTitle(column, FromWindows1252(caption));
+}
+
+void FormMonitor::SetCaption(const std::string& caption) {
+    // The caption may carry the session file's path, which is in the file system's encoding.
+    setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
+}
+
+void FormMonitor::SetCloseCommandEnabled(bool enabled) {
+    menu_->MArchClose->setEnabled(enabled);
+    toolbar_->Button(3)->setEnabled(enabled);
+}
+
+void FormMonitor::ShowPortMarks(const PortMarks& marks) {
+    toolbar_->Button(MonitorToolbar::kPortButton)->setText(FromWindows1252(marks.buttonCaption));
+    for (int entry = 1; entry <= 4; ++entry) {
+        QAction* action = toolbar_->PortEntry(entry);
+        action->setText(FromWindows1252(marks.entries[entry - 1].text));
+        action->setEnabled(marks.entries[entry - 1].enabled);
+    }
+}
+
+void FormMonitor::NuevoArchivo() {
+    host_.Sessions().NuevoArchivo();
+}
+
+void FormMonitor::AbrirArchivo() {
+    host_.Sessions().AbrirArchivo();
+}
+
+void FormMonitor::CerrarArchivo() {
+    host_.Sessions().CerrarArchivo();
+}
+
+void FormMonitor::VerLog() {
+    // The desktop opens the log in the user's text viewer; nothing waits for it and its
+    // result is not looked at.
+    host_.Shell().Open(host_.ProgramDirectory() + PathSeparator() + kEventLogFileName, true);
+}
+
+void FormMonitor::About() {
+#ifdef RHEO_HAVE_SPLASH
+    Splash::ShowModal(SplashMode::About, this);
+#endif
+}
+
+void FormMonitor::ShowCentred() {
+    if (!centred_) {
+        centred_ = true;
+        const QScreen* screen = this->screen();
+        if (screen == nullptr) {
+            screen = QGuiApplication::primaryScreen();
+        }
+        if (screen != nullptr) {
+            const QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    show();
+    activateWindow();
+}
+
+void FormMonitor::Toolbar1_ButtonClick(int position) {
+    switch (position) {
+        case 1:
+            NuevoArchivo();
+            break;
+        case 2:
+            AbrirArchivo();
+            break;
+        case 3:
+            CerrarArchivo();
+            break;
+        case 5:
+            VerLog();
+            break;
+        case 9:
+            About();
+            break;
+        default:
+            break;  // separators and the face of the port button
+    }
+}
+
+void FormMonitor::Toolbar1_ButtonMenuClick(int entry) {
+    host_.Abrir_Puerto(static_cast<std::uint8_t>(entry));
+}
+
+void FormMonitor::ShowDebugWindow() {
+#ifdef RHEO_HAVE_FORM_DEBUG
+    debugWindow_ = FormDebug::ShowWindow(host_.Link(), host_.Time(), this);
+#endif
+}
+
+void FormMonitor::closeEvent(QCloseEvent* event) {
+    event->accept();
+    host_.EndProgram();
+}
+
+bool FormMonitor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            menu_->popup(mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace rheo

@@ -1,0 +1,74 @@
+#pragma once
+#include <QPointer>
+#include <QTreeView>
+#include <QWidget>
+
+#include "monitor/CommandMenu.h"
+#include "monitor/MonitorHost.h"
+#include "monitor/MonitorToolbar.h"
+#include "monitor/ReadingListModel.h"
+#include "platform/MonitorView.h"
+#include "platform/qt/QtFileDialog.h"
+
+namespace rheo {
+
+// The main window: the toolbar, the list of the last twenty readings, the command menu that
+// opens over the list, and the file dialog of the session commands. It keeps no reading data
+// of its own; the list is rebuilt from the host's reading history on every RefreshMonitor.
+class FormMonitor : public QWidget, public MonitorView {
+    Q_OBJECT
+  public:
+    static constexpr int kClientWidth = 560;
+    static constexpr int kClientHeight = 352;
+
+    explicit FormMonitor(MonitorHost& host, QWidget* parent = nullptr);
+    ~FormMonitor() override;
+
+    // MonitorView
+    void RefreshMonitor() override;
+    void SetColumnCaption(int column, const Text& caption) override;
+    void SetCaption(const std::string& caption) override;
+    void SetCloseCommandEnabled(bool enabled) override;
+    void ShowPortMarks(const PortMarks& marks) override;
+
+    // The window's commands.
+    void NuevoArchivo();
+    void AbrirArchivo();
+    void CerrarArchivo();
+    void VerLog();
+    void About();
+
+    // Shows the window, centred on its screen the first time.
+    void ShowCentred();
+
+    FileDialog& DialogFile() { return dialogFile_; }
+    MonitorToolbar* Toolbar1() const { return toolbar_; }
+    QTreeView* ListView2() const { return list_; }
+    CommandMenu* MArch() const { return menu_; }
+    ReadingListModel* ListModel() const { return model_; }
+    QWidget* DebugWindow() const { return debugWindow_; }
+
+  public slots:
+    void Toolbar1_ButtonClick(int position);
+    void Toolbar1_ButtonMenuClick(int entry);
+    void ShowDebugWindow();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildList();
+    void ConnectMenu();
+
+    MonitorHost& host_;
+    MonitorToolbar* toolbar_ = nullptr;
+    QTreeView* list_ = nullptr;
+    ReadingListModel* model_ = nullptr;
+    CommandMenu* menu_ = nullptr;
+    QtFileDialog dialogFile_;
+    QPointer<QWidget> debugWindow_;
+    bool centred_ = false;
+};
+
+}  // namespace rheo

@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace rheo {
+
+class Clock;
+class DesktopShell;
+class SerialLink;
+class SessionCommands;
+struct ReadingHistory;
+
+// What the monitor window reaches beyond itself: the reading history it lists, the session
+// operations, the port selection of the host, the desktop, and the end of the program.
+class MonitorHost {
+  public:
+    virtual ~MonitorHost() = default;
+
+    virtual const ReadingHistory& History() const = 0;
+    virtual SessionCommands& Sessions() = 0;
+    virtual void Abrir_Puerto(std::uint8_t puerto) = 0;
+    virtual DesktopShell& Shell() = 0;
+    virtual const std::string& ProgramDirectory() const = 0;
+    // The serial link and the clock, for the developer's debug window.
+    virtual SerialLink& Link() = 0;
+    virtual const Clock& Time() const = 0;
+
+    // Quit: close the session file, then end the program at once.
+    virtual void Quit() = 0;
+    // The window was closed: end the program at once.
+    virtual void EndProgram() = 0;
+};
+
+}  // namespace rheo

@@ -1,0 +1,42 @@
+#pragma once
+#include <QAction>
+#include <QMenu>
+#include <QToolBar>
+#include <QToolButton>
+#include <array>
+
+namespace rheo {
+
+// Toolbar1: nine items numbered by position from 1, separators at 4, 6 and 8, the drop-down
+// port button at 7. Clicks are reported by position, never by key.
+class MonitorToolbar : public QToolBar {
+    Q_OBJECT
+  public:
+    static constexpr int kItems = 9;
+    static constexpr int kPortButton = 7;
+
+    explicit MonitorToolbar(QWidget* parent);
+
+    // The toolbar item at a position (1 to 9): its action, and its button (null for separators).
+    QAction* Item(int position) const;
+    QToolButton* Button(int position) const;
+    // Entry 1 to 4 of the port button's drop-down.
+    QAction* PortEntry(int entry) const;
+    QMenu* PortMenu() const { return portMenu_; }
+
+  signals:
+    void ButtonClick(int position);
+    void ButtonMenuClick(int entry);
+
+  private:
+    void AddButton(int position, int picture, const char* caption, const char* key,
+                   const char* toolTip);
+    void AddSeparator(int position);
+
+    std::array<QAction*, kItems> items_{};
+    std::array<QToolButton*, kItems> buttons_{};
+    std::array<QAction*, 4> portEntries_{};
+    QMenu* portMenu_ = nullptr;
+};
+
+}  // namespace rheo

@@ -1,0 +1,68 @@
+#include "monitor/ReadingListModel.h"
+
+#include "platform/qt/Windows1252.h"
+
+namespace rheo {
+
+const std::array<const char*, ReadingListModel::kColumns> ReadingListModel::kTitles = {
+    "Date", "Hour", "Spindle", "RPM", "Temp", "Error T", "Viscosity", "Error V", "%"};
+const std::array<int, ReadingListModel::kColumns> ReadingListModel::kWidths = {53, 40, 33, 20, 47,
+                                                                               33, 87, 40, 20};
+
+ReadingListModel::ReadingListModel(QObject* parent) : QAbstractTableModel(parent) {
+    for (int column = 0; column < kColumns; ++column) {
+        titles_[column] = QString::fromLatin1(kTitles[column]);
+    }
+}
+
+void ReadingListModel::Rebuild(const ReadingHistory& history) {
+    beginResetModel();
+    rows_.clear();
+    for (const Reading* reading : MonitorRows(history)) {
+        rows_.push_back(
+            {FromWindows1252(reading->Date), FromWindows1252(reading->Hour),
+             FromWindows1252(reading->Spindle), FromWindows1252(reading->Rpm),
+             FromWindows1252(reading->Temperature), FromWindows1252(reading->TemperatureError),
+             FromWindows1252(reading->Viscosity), FromWindows1252(reading->ViscosityError),
+             FromWindows1252(reading->Torque)});
+    }
+    endResetModel();
+}
+
+void ReadingListModel::SetColumnTitle(int column, const QString& title) {
+    if (column < 1 || column > kColumns) {
+        return;
+    }
+    titles_[column - 1] = title;
+    emit headerDataChanged(Qt::Horizontal, column - 1, column - 1);
+}
+
+int ReadingListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ReadingListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant ReadingListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() ||
+        index.column() >= kColumns) {
+        return {};
+    }
+    return rows_[static_cast<std::size_t>(index.row())][index.column()];
+}
+
+QVariant ReadingListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kColumns) {
+        return {};
+    }
+    return titles_[section];
+}
+
+Qt::ItemFlags ReadingListModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+}
+
+}  // namespace rheo
