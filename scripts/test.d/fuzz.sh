@@ -20,11 +20,6 @@ fi
 build="${RHEO_FUZZ_BUILD_DIR:-$default_build}"
 seconds="${RHEO_FUZZ_SECONDS:-60}"
 
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER="$compiler" -DRHEO_BUILD_FUZZ=ON -DRHEO_BUILD_GUI=OFF \
-    -DRHEO_BUILD_TESTS=OFF -DRHEO_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target rheo_decoder_fuzz -j 2 >/dev/null
-
 # Session file and event log in memory when possible: the live writer flushes every row.
 base="${TMPDIR:-/tmp}"
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
@@ -32,6 +27,16 @@ if [ -d /dev/shm ] && [ -w /dev/shm ]; then
 fi
 work="$(mktemp -d "$base/rheo-fuzz.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
+
+# Only the fuzz target (and the core under it) is built, with clang, beside the main build.
+if ! { cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER="$compiler" -DRHEO_BUILD_FUZZ=ON -DRHEO_BUILD_GUI=OFF \
+        -DRHEO_BUILD_TESTS=OFF -DRHEO_BUILD_BENCH=OFF &&
+    cmake --build "$build" --target rheo_decoder_fuzz -j 2; } >"$work/build.txt" 2>&1; then
+    tail -n 40 "$work/build.txt"
+    echo "fuzz: FAILED to build the fuzz target in $build"
+    exit 1
+fi
 mkdir "$work/corpus" "$work/tmp" "$work/findings"
 
 # Starting inputs: a configuration byte, then well-formed messages as the instrument prints
