@@ -17,7 +17,7 @@ if [ $# -ge 1 ]; then
 else
     default_build="$here/build/fuzz"
 fi
-build="${RHEO_FUZZ_BUILD_DIR:-$default_build}"
+build="$(realpath -m "${RHEO_FUZZ_BUILD_DIR:-$default_build}")"
 seconds="${RHEO_FUZZ_SECONDS:-60}"
 
 # Session file and event log in memory when possible: the live writer flushes every row.
