@@ -345,7 +345,7 @@ void Decoder::ReadViscosity(char c) {
                 sink_.ShowViscosityUnit(viscosityInCentipoise_ ? "cP" : "mPas");
             } else if (c == 'e') {
                 if (rawText_.EndsWith("Out of Range")) {
-                    working_.Viscosity = "0";
+                    working_.Viscosity.assign(1, '0');  // assign: GCC 12 -O3 warns wrongly on = "0"
                     working_.ViscosityError = "Out of Range";
                     stage_ = DecoderStage::ReadTorque;
                     step_ = 0;

@@ -1,6 +1,7 @@
 #include <clocale>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string>
 
 #include "platform/Clock.h"
@@ -55,28 +56,52 @@ Text ToWindows1252(const std::string& utf8) {
     return out;
 }
 
-Text Format(const char* userFormat, const char* plainFormat) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[128];
-    std::size_t length = 0;
-    if (IsPlainLocale()) {
-        length = std::strftime(buffer, sizeof buffer, plainFormat, &local);
-    } else {
-        length = strftime_l(buffer, sizeof buffer, userFormat, &local, UserTimeLocale());
+// The text of the current second, formatted once per second: the decoder asks for the date
+// twice per message, and formatting is dearer than decoding the message.
+class SecondCache {
+  public:
+    SecondCache(const char* userFormat, const char* plainFormat)
+        : userFormat_(userFormat), plainFormat_(plainFormat) {}
+
+    Text Get() {
+        const std::time_t now = std::time(nullptr);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (now != second_ || text_.empty()) {
+            second_ = now;
+            text_ = Format(now);
+        }
+        return text_;
     }
-    return ToWindows1252(std::string(buffer, length));
-}
+
+  private:
+    Text Format(std::time_t now) const {
+        static const bool plain = IsPlainLocale();
+        std::tm local{};
+        localtime_r(&now, &local);
+        char buffer[128];
+        const std::size_t length =
+            plain ? std::strftime(buffer, sizeof buffer, plainFormat_, &local)
+                  : strftime_l(buffer, sizeof buffer, userFormat_, &local, UserTimeLocale());
+        return ToWindows1252(std::string(buffer, length));
+    }
+
+    const char* userFormat_;
+    const char* plainFormat_;
+    std::mutex mutex_;
+    std::time_t second_ = 0;
+    Text text_;
+};
 
 }  // namespace
 
 Text SystemClock::DateText() const {
-    return Format("%x", "%d/%m/%Y");
+    static SecondCache cache("%x", "%d/%m/%Y");
+    return cache.Get();
 }
 
 Text SystemClock::TimeText() const {
-    return Format("%X", "%H:%M:%S");
+    static SecondCache cache("%X", "%H:%M:%S");
+    return cache.Get();
 }
 
 }  // namespace rheo
