@@ -13,10 +13,7 @@
 #include "platform/posix/PosixDesktopShell.h"
 #endif
 
-#if __has_include("auxiliary/Splash.h")
 #include "auxiliary/Splash.h"
-#define RHEO_HAVE_SPLASH 1
-#endif
 
 namespace rheo {
 namespace {
@@ -82,19 +79,15 @@ bool Form1::Start() {
     if (!RunStartup(parts)) {
         return false;
     }
-#ifdef RHEO_HAVE_SPLASH
     // The about window's web link opens its page through the same desktop as the log viewer.
     Splash::SetWebLink(&shell_, nullptr, programDirectory_);
-#endif
     return true;
 }
 
 void Form1::ShowSplash() {
-#ifdef RHEO_HAVE_SPLASH
     if (services_.splash) {
         Splash::ShowModal(SplashMode::Startup, nullptr);
     }
-#endif
 }
 
 void Form1::ShowMonitor() {

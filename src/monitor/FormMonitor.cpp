@@ -16,14 +16,8 @@
 #include "recording/SessionCommands.h"
 #include "recording/SessionState.h"
 
-#if __has_include("auxiliary/Splash.h")
-#include "auxiliary/Splash.h"
-#define RHEO_HAVE_SPLASH 1
-#endif
-#if __has_include("auxiliary/FormDebug.h")
 #include "auxiliary/FormDebug.h"
-#define RHEO_HAVE_FORM_DEBUG 1
-#endif
+#include "auxiliary/Splash.h"
 
 namespace rheo {
 
@@ -152,9 +146,7 @@ void FormMonitor::VerLog() {
 }
 
 void FormMonitor::About() {
-#ifdef RHEO_HAVE_SPLASH
     Splash::ShowModal(SplashMode::About, this);
-#endif
 }
 
 void FormMonitor::ShowCentred() {
@@ -200,9 +192,7 @@ void FormMonitor::Toolbar1_ButtonMenuClick(int entry) {
 }
 
 void FormMonitor::ShowDebugWindow() {
-#ifdef RHEO_HAVE_FORM_DEBUG
     debugWindow_ = FormDebug::ShowWindow(host_.Link(), host_.Time(), this);
-#endif
 }
 
 void FormMonitor::closeEvent(QCloseEvent* event) {
