@@ -1,18 +1,13 @@
 #pragma once
-// Pieces of the link tests: pseudo-terminal pairs made by socat, waiting in the event loop,
-// a store in a temporary system configuration directory, and the process's CPU time.
+// Pieces of the link tests: pseudo-terminal pairs made by socat, waiting in the event loop, the
+// host window's side of the link, and a store in a temporary system configuration directory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +16,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/Engine.h"
@@ -31,8 +27,6 @@
 #include "platform/LiveSessionFile.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/qt/QtSerialLink.h"
-
-extern char** environ;
 
 namespace rheo {
 
@@ -55,10 +49,8 @@ inline void Wait(int ms) {
 }
 
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) {
+    for (int waited = 0; !done(); waited += 5) {
+        if (waited > timeoutMs) {
             return false;
         }
         Wait(5);
@@ -66,137 +58,51 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     return true;
 }
 
-// User plus system CPU time of this process, in seconds.
-inline double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Starts a program with this process's environment, its output thrown away.
-inline pid_t Spawn(const std::vector<std::string>& arguments, bool quiet = true) {
-    std::vector<char*> argv;
-    for (const auto& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (quiet) {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-inline void Stop(pid_t& pid) {
-    if (pid > 0) {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-}
-
-// A serial line made of two pseudo-terminals joined by socat: Device() is the program's end,
-// and what is sent at the instrument's end arrives there byte for byte.
+// A serial line made of two pseudo-terminals joined by socat: what is sent at the instrument's
+// end arrives at the program's end byte for byte.
 class PtyPair {
   public:
     PtyPair(const std::filesystem::path& directory, const std::string& name)
-        : device_((directory / (name + "-device")).string()),
-          instrument_((directory / (name + "-instrument")).string()) {
-        pid_ = Spawn(
-            {"socat", "pty,raw,echo=0,link=" + instrument_, "pty,raw,echo=0,link=" + device_});
-        QElapsedTimer clock;
-        clock.start();
-        while (pid_ > 0 && clock.elapsed() < 5000 &&
-               !(std::filesystem::exists(device_) && std::filesystem::exists(instrument_))) {
-            ::usleep(10000);
-        }
-        instrumentFd_ = ::open(instrument_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        : device((directory / (name + "-device")).string()) {
+        const std::string instrument = (directory / (name + "-instrument")).string();
+        socat.start("socat", {QString::fromStdString("pty,raw,echo=0,link=" + instrument),
+                              QString::fromStdString("pty,raw,echo=0,link=" + device)});
+        WaitUntil(
+            [&] { return std::filesystem::exists(device) && std::filesystem::exists(instrument); });
+        fd = ::open(instrument.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
     ~PtyPair() { Kill(); }
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
 
-    bool Ready() const { return pid_ > 0 && instrumentFd_ >= 0; }
-    const std::string& Device() const { return device_; }
-
-    bool Send(std::string_view bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(instrumentFd_, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
+    // Far less than a pseudo-terminal holds: written whole at once.
+    bool Send(std::string_view bytes) const {
+        return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
-
-    // What the program wrote, as read at the instrument's end.
-    std::string Receive(std::size_t count, int timeoutMs = 2000) {
-        std::string received;
-        QElapsedTimer clock;
-        clock.start();
-        while (received.size() < count && clock.elapsed() < timeoutMs) {
-            pollfd watch{instrumentFd_, POLLIN, 0};
-            char buffer[512];
-            if (::poll(&watch, 1, 10) > 0) {
-                const ssize_t n = ::read(instrumentFd_, buffer, sizeof buffer);
-                if (n > 0) {
-                    received.append(buffer, static_cast<std::size_t>(n));
-                }
-            }
-            QCoreApplication::processEvents();
-        }
-        return received;
+    // What the program has written so far, as read at the instrument's end.
+    std::string Receive() const {
+        char buffer[512];
+        pollfd watch{fd, POLLIN, 0};
+        const ssize_t n = ::poll(&watch, 1, 0) > 0 ? ::read(fd, buffer, sizeof buffer) : 0;
+        return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
     }
-
     // The other end goes away, as when the instrument's adapter is pulled.
     void Kill() {
-        Stop(pid_);
-        if (instrumentFd_ >= 0) {
-            ::close(instrumentFd_);
-            instrumentFd_ = -1;
-        }
+        socat.terminate();
+        socat.waitForFinished();
+        ::close(std::exchange(fd, -1));  // a second time closes nothing
     }
 
-  private:
-    std::string device_;
-    std::string instrument_;
-    pid_t pid_ = -1;
-    int instrumentFd_ = -1;
+    const std::string device;  // the program's end
+    QProcess socat;
+    int fd = -1;  // the instrument's end
 };
 
-// Points the machine-wide store at <directory>/rheotrackpanel/settings for this process and
-// the processes it starts.
-class ScopedConfigDirs {
-  public:
-    explicit ScopedConfigDirs(const std::string& directory) {
-        if (const char* old = std::getenv("XDG_CONFIG_DIRS")) {
-            old_ = old;
-            hadOld_ = true;
-        }
-        ::setenv("XDG_CONFIG_DIRS", directory.c_str(), 1);
-    }
-    ~ScopedConfigDirs() {
-        if (hadOld_) {
-            ::setenv("XDG_CONFIG_DIRS", old_.c_str(), 1);
-        } else {
-            ::unsetenv("XDG_CONFIG_DIRS");
-        }
-    }
-
-  private:
-    std::string old_;
-    bool hadOld_ = false;
-};
+// A message box of the program: its title, no icon, an OK button.
+inline void ExpectBox(const ShownMessage& box, const std::string& text) {
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.title, "RHEOTRACKPANEL");
+    EXPECT_EQ(box.icon, MessageIcon::None);
+    EXPECT_EQ(box.buttons, MessageButtons::Ok);
+}
 
 // The host window's side of the link, wired as the program wires it: the link's notification
 // feeds reception or reports the lost device to port selection, and a 100 ms timer ticks
@@ -243,34 +149,42 @@ class LinkTest : public ::testing::Test {
   protected:
     PtyPair& Pair(int number) {
         pairs_.push_back(std::make_unique<PtyPair>(dir_.Path(), "port" + std::to_string(number)));
-        EXPECT_TRUE(pairs_.back()->Ready()) << "socat pseudo-terminal pair";
-        MapPort(number, pairs_.back()->Device());
+        EXPECT_GE(pairs_.back()->fd, 0) << "socat pseudo-terminal pair";
+        MapPort(number, pairs_.back()->device);
         return *pairs_.back();
     }
-    // Text values as a registry editor stores them: with their terminating zero.
-    void SetText(const std::string& name, const std::string& text) {
+    void Put(const std::string& name, std::uint32_t type, const std::string& data) {
         RegKey key = 0;
         ASSERT_EQ(store_.CreateKey(kHkeyLocalMachine, kSettingsKeyPath, key), 0);
-        const std::string data = text + '\0';
-        ASSERT_EQ(
-            store_.SetValue(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(data.data()),
+        EXPECT_EQ(
+            store_.SetValue(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
                             static_cast<std::uint32_t>(data.size())),
             0);
         store_.CloseKey(key);
+    }
+    // Text as a registry editor stores it: with its terminating zero.
+    void SetText(const std::string& name, const std::string& text) {
+        Put(name, kRegSz, text + '\0');
+    }
+    SettingValue Read(const std::string& name = kPortValueName) {
+        return ReadSetting(store_, kHkeyLocalMachine, kSettingsKeyPath, name);
     }
     void MapPort(int number, const std::string& device) {
         SetText("Port" + std::to_string(number), device);
     }
     std::string StoreText() const { return ReadFile(store_.File()); }
+    // The readings the engine makes of a stream fed to it directly.
+    std::vector<Reading> Decoded(const std::string& stream) {
+        Station reference(store_, dir_.File("reference.txt"));
+        reference.engine.Feed(stream);
+        return reference.Readings();
+    }
 
     TempDir dir_;
-    ScopedConfigDirs dirs_{dir_.Path().string()};
+    // The machine-wide store is <dir_>/rheotrackpanel/settings, for the processes started too.
+    bool configDirsSet_ = ::setenv("XDG_CONFIG_DIRS", dir_.Path().c_str(), 1) == 0;
     FileRegistry store_;
     std::vector<std::unique_ptr<PtyPair>> pairs_;
 };
-
-// This test program started again to hold port <number> open, as another program would.
-// Returns its pid once it holds the port, or -1.
-pid_t HoldPortInOtherProcess(int number);
 
 }  // namespace rheo::test

@@ -1,7 +1,6 @@
 // The start-up sequence with the real store, real pseudo-terminals and real files: what is
 // shown, in which order, and which files appear where.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -17,33 +16,28 @@ struct ScriptedInstance : SingleInstance {
     bool free = true;
 };
 
-// Records the order of what start-up shows, and the link's state when the main window shows.
-struct RecordingScreens : StartupScreens {
-    RecordingScreens(std::vector<std::string>& order, Station& station)
-        : order(order), station(station) {}
+// Records the order of what start-up shows, message boxes included, and the link's state when
+// the main window shows.
+struct RecordingScreens : StartupScreens, ScriptedBoxes {
+    explicit RecordingScreens(const QtSerialLink& link) : link(link) {}
     void ShowSplash() override { order.push_back("splash"); }
     void ShowMonitor() override {
         order.push_back("monitor");
-        linkOpenAtMonitor = station.link.IsOpen();
+        linkOpenAtMonitor = link.IsOpen();
     }
-    std::vector<std::string>& order;
-    Station& station;
-    bool linkOpenAtMonitor = false;
-};
-
-// The message boxes in the same order list as the windows.
-struct OrderedBoxes : ScriptedBoxes {
-    explicit OrderedBoxes(std::vector<std::string>& order) : order(order) {}
     MessageAnswer Show(const Text& text, const Text& title, MessageIcon icon,
                        MessageButtons buttons) override {
         order.push_back("message: " + text);
         return ScriptedBoxes::Show(text, title, icon, buttons);
     }
-    std::vector<std::string>& order;
+    const QtSerialLink& link;
+    std::vector<std::string> order;
+    bool linkOpenAtMonitor = false;
 };
 
 class StartupTest : public LinkTest {
   protected:
+    // Runs in a working directory of its own.
     StartupTest() : previous_(std::filesystem::current_path()) {
         std::filesystem::create_directory(dir_.Path() / "work");
         std::filesystem::current_path(dir_.Path() / "work");
@@ -51,20 +45,15 @@ class StartupTest : public LinkTest {
     ~StartupTest() override { std::filesystem::current_path(previous_); }
 
     bool Start() {
-        return RunStartup({instance_, boxes_, screens_, store_, selection_, configuration_,
+        return RunStartup({instance_, screens_, screens_, store_, selection_, configuration_,
                            programDirectory_, station_.log});
-    }
-    std::string WorkFile(const std::string& name) const {
-        return (dir_.Path() / "work" / name).string();
     }
 
     std::filesystem::path previous_;
     Station station_{store_, dir_.File("unused.txt")};
-    std::vector<std::string> order_;
     ScriptedInstance instance_;
-    RecordingScreens screens_{order_, station_};
-    OrderedBoxes boxes_{order_};
-    PortSelection selection_{station_.link, station_.view, store_, boxes_};
+    RecordingScreens screens_{station_.link};
+    PortSelection selection_{station_.link, station_.view, store_, screens_};
     Configuration configuration_{"", "", ""};
     std::string programDirectory_;
 };
@@ -72,11 +61,10 @@ class StartupTest : public LinkTest {
 TEST_F(StartupTest, SecondCopyShowsTheMessageAndTouchesNothing) {
     instance_.free = false;
     EXPECT_FALSE(Start());
-    EXPECT_EQ(order_, (std::vector<std::string>{"message: RHEOTRACKPANEL is already open."}));
-    EXPECT_EQ(boxes_.shown[0].title, "RHEOTRACKPANEL");
-    EXPECT_EQ(boxes_.shown[0].icon, MessageIcon::None);
-    EXPECT_EQ(boxes_.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_FALSE(std::filesystem::exists(WorkFile("vlog.txt")));
+    EXPECT_EQ(screens_.order,
+              (std::vector<std::string>{"message: RHEOTRACKPANEL is already open."}));
+    ExpectBox(screens_.shown[0], "RHEOTRACKPANEL is already open.");
+    EXPECT_FALSE(std::filesystem::exists("vlog.txt"));
     EXPECT_TRUE(programDirectory_.empty());
 }
 
@@ -84,13 +72,13 @@ TEST_F(StartupTest, FirstRunCreatesTheFilesAndOpensNoPort) {
     const std::string programConfig = ExecutableDirectory() + "/vcfg.txt";
     std::filesystem::remove(programConfig);
     EXPECT_TRUE(Start());
-    EXPECT_EQ(order_, (std::vector<std::string>{"splash", "monitor"}));
+    EXPECT_EQ(screens_.order, (std::vector<std::string>{"splash", "monitor"}));
     EXPECT_FALSE(screens_.linkOpenAtMonitor);
     EXPECT_EQ(programDirectory_, ExecutableDirectory());
     EXPECT_EQ(ReadFile(programConfig), "csv\r\n,\r\n.\r\n");
     EXPECT_EQ(configuration_.FileExtension, "csv");
-    EXPECT_TRUE(std::filesystem::exists(WorkFile("vlog.txt")));
-    EXPECT_EQ(std::filesystem::file_size(WorkFile("vlog.txt")), 0u);
+    EXPECT_TRUE(std::filesystem::exists("vlog.txt"));
+    EXPECT_EQ(std::filesystem::file_size("vlog.txt"), 0u);
     EXPECT_EQ(station_.log.File(), programDirectory_ + "/vlog.txt");
     EXPECT_EQ(station_.view.marks, PortMarks{});
 }
@@ -98,19 +86,19 @@ TEST_F(StartupTest, FirstRunCreatesTheFilesAndOpensNoPort) {
 TEST_F(StartupTest, StoredPortIsOpenBeforeTheMainWindowShows) {
     Pair(2);
     StorePort(store_, 2);
-    WriteFile(WorkFile("vlog.txt"), "old lines\r\n");
+    WriteFile("vlog.txt", "old lines\r\n");
     EXPECT_TRUE(Start());
-    EXPECT_EQ(order_, (std::vector<std::string>{"splash", "monitor"}));
+    EXPECT_EQ(screens_.order, (std::vector<std::string>{"splash", "monitor"}));
     EXPECT_TRUE(screens_.linkOpenAtMonitor);
     EXPECT_EQ(station_.view.marks.buttonCaption, "Port 2");
-    EXPECT_EQ(ReadFile(WorkFile("vlog.txt")), "old lines\r\n");  // never truncated
+    EXPECT_EQ(ReadFile("vlog.txt"), "old lines\r\n");  // never truncated
 }
 
 TEST_F(StartupTest, StoredPortThatCannotOpenIsReportedBeforeTheMainWindow) {
     MapPort(3, dir_.File("no-such-device"));
     StorePort(store_, 3);
     EXPECT_TRUE(Start());
-    EXPECT_EQ(order_,
+    EXPECT_EQ(screens_.order,
               (std::vector<std::string>{
                   "splash", "message: Error opening port3, check the port is free", "monitor"}));
     EXPECT_EQ(station_.view.marks.buttonCaption, "Port");
