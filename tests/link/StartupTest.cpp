@@ -76,7 +76,6 @@ TEST_F(StartupTest, FirstRunCreatesTheFilesAndOpensNoPort) {
     EXPECT_FALSE(screens_.linkOpenAtMonitor);
     EXPECT_EQ(programDirectory_, ExecutableDirectory());
     EXPECT_EQ(ReadFile(programConfig), "csv\r\n,\r\n.\r\n");
-    EXPECT_EQ(configuration_.FileExtension, "csv");
     EXPECT_TRUE(std::filesystem::exists("vlog.txt"));
     EXPECT_EQ(std::filesystem::file_size("vlog.txt"), 0u);
     EXPECT_EQ(station_.log.File(), programDirectory_ + "/vlog.txt");
