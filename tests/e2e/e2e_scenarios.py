@@ -186,10 +186,16 @@ def folder_removed(rig, args):
     shutil.rmtree(folder)
     rig.message_box(process, timeout=10)
     rig.picture("cannot-access-file")
-    # The run ends only once the user has answered.
-    check(b"End of process::" not in log_events(read_bytes(log_path)),
+    # The run ends only once the user has answered, and no reading is handled meanwhile
+    # (rheotrack-sim goes on sending four a second).
+    while_open = log_events(read_bytes(log_path))
+    check(b"End of process::" not in while_open,
           "the run was ended before the message was answered")
-    time.sleep(0.5)
+    time.sleep(1.0)
+    check(log_events(read_bytes(log_path)) == while_open,
+          "readings were handled while the message was open")
+    check(len([w for w in rig.others(process) if w[1] == BOX_TITLE]) == 1,
+          "more than one message box")
     rig.x("key", "Return")
     wait_for(lambda: rig.window(title=BOX_TITLE, pid=process.pid) is None, 5,
              "the message box to close")
