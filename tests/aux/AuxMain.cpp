@@ -1,46 +1,62 @@
-// The auxiliary-window tests run inside a QApplication (offscreen unless a platform is set).
-// Started as "--hold-instance DIR MARKER" the program instead takes the instance lock in DIR,
-// creates MARKER and waits to be killed; as "--try-instance DIR" it takes the lock and ends
-// with 0, or ends with 1 when another copy holds it: the copies of the program, as real
-// processes.
+// The auxiliary tests run inside a QApplication (offscreen unless a platform is set). Started
+// as "--hold-instance DIR" the program is instead a copy of the program holding the instance
+// lock in DIR: it prints "held" once it has the lock and runs until killed, or ends with 1 when
+// another copy holds the lock. The instance lock's test, between such copies, is here too.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <QApplication>
-#include <QCoreApplication>
+#include <QProcess>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <string>
+#include <filesystem>
 
+#include "core/TestSupport.h"
 #include "platform/qt/QtSingleInstance.h"
 
+namespace rheo::test {
 namespace {
 
-int InstanceCopy(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    rheo::QtSingleInstance instance(QString::fromLocal8Bit(argv[2]));
-    if (!instance.Acquire()) {
-        return 1;
-    }
-    if (argc == 4) {
-        std::ofstream(argv[3]) << ::getpid() << "\n";
+TEST(QtSingleInstance, OneCopyAtATimeAndTheLockOfAKilledCopyIsTakenOver) {
+    TempDir dir;
+    const QString lockDir = QString::fromStdString(dir.Path().string());
+    const std::string lock = dir.File("rheotrackpanel.lock");
+    const QString self = QCoreApplication::applicationFilePath();
+    QProcess first;
+    first.start(self, {"--hold-instance", lockDir});
+    ASSERT_TRUE(first.waitForReadyRead(5000));  // "held"
+    // However long the first copy has been running, its lock is not stale.
+    const utimbuf dayOld{::time(nullptr) - 86400, ::time(nullptr) - 86400};
+    EXPECT_EQ(::utime(lock.c_str(), &dayOld), 0);
+    EXPECT_FALSE(QtSingleInstance(lockDir).Acquire());
+
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    first.waitForFinished();
+    ASSERT_TRUE(std::filesystem::exists(lock));  // left behind
+    QtSingleInstance next(lockDir);
+    EXPECT_TRUE(next.Acquire());
+    EXPECT_EQ(QProcess::execute("timeout", {"10", self, "--hold-instance", lockDir}), 1);
+}
+
+}  // namespace
+}  // namespace rheo::test
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--hold-instance") {
+        QCoreApplication application(argc, argv);
+        rheo::QtSingleInstance instance(QString::fromLocal8Bit(argv[2]));
+        if (!instance.Acquire()) {
+            return 1;
+        }
+        std::puts("held");
+        std::fflush(stdout);
         for (;;) {
             ::pause();
         }
     }
-    return 0;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if ((mode == "--hold-instance" && argc == 4) || (mode == "--try-instance" && argc == 3)) {
-        return InstanceCopy(argc, argv);
-    }
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

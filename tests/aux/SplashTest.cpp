@@ -1,181 +1,230 @@
 // The splash and about window as a real (offscreen) window, shown modally the way start-up and
-// the about command show it, with real timers and synthesized pointer events.
+// the about command show it, with real timers and synthesized pointer events; its web link and
+// the desktop shell it goes through, with the real xdg-mime and scripts that record what they
+// were asked to open.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <functional>
+#include <sstream>
+#include <tuple>
 
-#include "AuxTestSupport.h"
+#include "app/WebLink.h"
 #include "auxiliary/Splash.h"
+#include "core/TestSupport.h"
+#include "platform/posix/PosixDesktopShell.h"
 
 namespace rheo::test {
 namespace {
 
-// Runs `during` on the shown window from inside its modal loop, then shows it modally;
-// returns how long the modal show lasted.
-qint64 ShowWithProbe(SplashMode mode, int probeAfterMs,
-                     const std::function<void(QDialog&)>& during) {
-    QTimer::singleShot(probeAfterMs, Qt::PreciseTimer, [&] {
+namespace fs = std::filesystem;
+
+// A desktop shell that answers as told and records what it was asked.
+struct ScriptedShell : DesktopShell {
+    int FindExecutable(const std::string& file) override {
+        lookedUp.push_back(file);
+        return lookupResult;
+    }
+    bool Open(const std::string& target, bool) override {
+        opened.push_back(target);
+        return openSucceeds;
+    }
+    int lookupResult = 33;
+    bool openSucceeds = true;
+    std::vector<std::string> lookedUp;
+    std::vector<std::string> opened;
+};
+
+// Shows the window modally in the mode and runs `during` on it from inside its modal loop
+// after `afterMs`; how long the modal show lasted.
+qint64 ShowModal(SplashMode mode, int afterMs, const std::function<void(QDialog&)>& during) {
+    QObject context;
+    QTimer::singleShot(afterMs, &context, [&] {
         auto* splash = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(splash, nullptr);
-        ASSERT_EQ(splash->objectName(), "Splash");
+        ASSERT_TRUE(splash != nullptr && splash->objectName() == "Splash");
         during(*splash);
     });
-    // A window that a failed check left open must not hang the tests.
-    QTimer safety;
-    safety.setSingleShot(true);
-    QObject::connect(&safety, &QTimer::timeout, [] {
+    QTimer::singleShot(afterMs + 10000, &context, [] {  // a failed check must not hang the test
         if (auto* left = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             ADD_FAILURE() << "the window was still open";
             left->done(QDialog::Rejected);
         }
     });
-    safety.start(probeAfterMs + 10000);
     QElapsedTimer clock;
     clock.start();
     Splash::ShowModal(mode);
     return clock.elapsed();
 }
 
-QLabel* Child(QDialog& splash, const char* name) {
-    return splash.findChild<QLabel*>(QString::fromLatin1(name));
-}
-
-QColor Background(QLabel* label) {
-    return label->palette().color(QPalette::Window);
-}
-QColor Foreground(QLabel* label) {
-    return label->palette().color(QPalette::WindowText);
-}
-
-TEST(Splash, StartupModeClosesByItselfAfterThreeSecondsWithCloseHidden) {
-    bool checked = false;
-    QPointer<QDialog> shown;
-    const qint64 elapsed = ShowWithProbe(SplashMode::Startup, 200, [&](QDialog& splash) {
-        shown = &splash;
-        QLabel* close = Child(splash, "Label5");
-        ASSERT_NE(close, nullptr);
-        EXPECT_FALSE(close->isVisible());
-        // A click where the hidden label is does not end it early.
-        QTest::mouseClick(&splash, Qt::LeftButton, {}, QPoint(390, 327));
-        EXPECT_TRUE(splash.isVisible());
-        EXPECT_EQ(splash.size(), QSize(427, 433));
-        EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
-        EXPECT_EQ(splash.windowTitle(), "Acerca de...");
-        checked = true;
-    });
-    EXPECT_TRUE(checked);
-    EXPECT_GE(elapsed, 2950);
-    EXPECT_LT(elapsed, 4500);
-    EXPECT_TRUE(shown.isNull());  // closing destroyed it
-}
-
-TEST(Splash, AboutModeStaysUntilCloseIsClickedWithItsHoverColours) {
-    const QPalette system = QApplication::palette();
-    bool checked = false;
-    const qint64 elapsed = ShowWithProbe(SplashMode::About, 3500, [&](QDialog& splash) {
-        QLabel* close = Child(splash, "Label5");
-        ASSERT_NE(close, nullptr);
-        EXPECT_TRUE(close->isVisible());
-        EXPECT_EQ(close->text(), "   Close  ");
-        // Before any movement: the system's window colours.
-        EXPECT_EQ(Background(close), system.color(QPalette::Window));
-        EXPECT_EQ(Foreground(close), system.color(QPalette::WindowText));
-
-        QTest::mouseMove(close, QPoint(20, 7));
-        EXPECT_EQ(Background(close), QColor(0, 0, 0));
-        EXPECT_EQ(Foreground(close), QColor(255, 255, 255));
-        // Jumping onto another control keeps it inverted...
-        QTest::mouseMove(Child(splash, "Label3"), QPoint(10, 5));
-        QTest::mouseMove(Child(splash, "Picture2"), QPoint(200, 150));
-        EXPECT_EQ(Background(close), QColor(0, 0, 0));
-        // ...until the pointer moves over the window's own surface (Shape1 lets it through).
-        QTest::mouseMove(&splash, QPoint(200, 395));
-        EXPECT_EQ(Background(close), QColor(255, 255, 255));
-        EXPECT_EQ(Foreground(close), QColor(0, 0, 0));
-        QTest::mouseMove(&splash, QPoint(0, 200));  // the outline at the window's edge
-        EXPECT_EQ(Background(close), QColor(255, 255, 255));
-        QTest::mouseMove(close, QPoint(5, 5));
-        EXPECT_EQ(Background(close), QColor(0, 0, 0));
-
-        EXPECT_TRUE(splash.isVisible());  // 3.5 s and still there
-        QTest::keyClick(&splash, Qt::Key_Escape);
-        EXPECT_TRUE(splash.isVisible());  // only "Close" ends it
-        checked = true;
-        QTest::mouseClick(close, Qt::LeftButton);
-    });
-    EXPECT_TRUE(checked);
-    EXPECT_GE(elapsed, 3300);  // the probe ran 3.5 s after it was set, just before the show
-    EXPECT_LT(elapsed, 6000);
-}
-
-TEST(Splash, ReceptionTimersKeepRunningWhileItIsShown) {
+TEST(Splash, StartupClosesByItselfAfterThreeSecondsWithCloseHiddenWhileTimersRun) {
     int ticks = 0;
-    QTimer receive;
-    receive.setInterval(100);
-    QObject::connect(&receive, &QTimer::timeout, [&] { ++ticks; });
-    receive.start();
-    Splash::ShowModal(SplashMode::Startup);
-    EXPECT_GE(ticks, 20);  // 3 s of a 100 ms timer, with room for a slow machine
-}
-
-TEST(Splash, ShowsItsOwnPicturesInTheirPlaces) {
-    Splash splash;
-    ASSERT_NE(Child(splash, "Picture2"), nullptr);
-    EXPECT_EQ(Child(splash, "Picture2")->pixmap().size(), QSize(425, 306));
-    EXPECT_EQ(Child(splash, "Picture2")->geometry(), QRect(1, 1, 425, 306));
-    EXPECT_EQ(Child(splash, "Picture1")->pixmap().size(), QSize(69, 14));
-    EXPECT_EQ(Child(splash, "Picture1")->geometry(), QRect(344, 408, 69, 14));
-    const QCursor cursor = Child(splash, "Picture1")->cursor();
-    EXPECT_EQ(cursor.shape(), Qt::BitmapCursor);
-    EXPECT_EQ(cursor.pixmap().size(), QSize(32, 32));
-    EXPECT_FALSE(splash.windowIcon().isNull());
-    EXPECT_EQ(splash.windowIcon().availableSizes().value(0), QSize(16, 16));
-
-    EXPECT_EQ(Child(splash, "Label6")->text().count('\n'), 1);  // the copyright's two lines
-    auto* timer = splash.findChild<QTimer*>("Timer1");
-    ASSERT_NE(timer, nullptr);
-    EXPECT_EQ(timer->interval(), 3000);
-    EXPECT_TRUE(timer->isActive());  // enabled from creation, as the window is made
-    splash.SetMode(SplashMode::About);
-    EXPECT_FALSE(timer->isActive());
-
-    // The outline is drawn in RGB(0, 0, 192) around the whole window.
-    QWidget* shape = splash.findChild<QWidget*>("Shape1");
-    ASSERT_NE(shape, nullptr);
-    const QImage image = splash.grab().toImage();
-    EXPECT_EQ(image.pixelColor(0, 200), QColor(0, 0, 192));
-    EXPECT_EQ(image.pixelColor(426, 432), QColor(0, 0, 192));
-    EXPECT_EQ(image.pixelColor(213, 0), QColor(0, 0, 192));
-}
-
-TEST(Splash, TheLinkOpensTheWebPageAndTheStartupSplashStillClosesOnTime) {
-    struct Shell : DesktopShell {
-        int FindExecutable(const std::string&) override { return 33; }
-        bool Open(const std::string& target, bool) override {
-            opened.push_back(target);
-            return true;
-        }
-        std::vector<std::string> opened;
-    } shell;
+    QTimer reception;  // readings keep being listed under the window
+    QObject::connect(&reception, &QTimer::timeout, [&] { ++ticks; });
+    reception.start(100);
+    ScriptedShell shell;
     ScriptedBoxes boxes;
     TempDir program;
     Splash::SetWebLink(&shell, &boxes, program.Path().string());
-    const qint64 elapsed = ShowWithProbe(SplashMode::Startup, 500, [&](QDialog& splash) {
-        QTest::mouseClick(Child(splash, "Picture1"), Qt::LeftButton);
+    const qint64 elapsed = ShowModal(SplashMode::Startup, 200, [&](QDialog& splash) {
+        auto* close = splash.findChild<QLabel*>("Label5");
+        auto* link = splash.findChild<QLabel*>("Picture1");
+        auto* picture = splash.findChild<QLabel*>("Picture2");
+        ASSERT_TRUE(close && link && picture);
+        EXPECT_FALSE(close->isVisible());
+        // The project's own pictures were found.
+        EXPECT_EQ(picture->pixmap().size(), QSize(425, 306));
+        EXPECT_EQ(link->pixmap().size(), QSize(69, 14));
+        EXPECT_EQ(link->cursor().pixmap().size(), QSize(32, 32));
+        QTest::mouseClick(link, Qt::LeftButton);
     });
     Splash::SetWebLink(nullptr, nullptr);
-    ASSERT_EQ(shell.opened.size(), 1u);
-    EXPECT_EQ(shell.opened[0], "www.kavrel.example");
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_FALSE(std::filesystem::exists(program.File("TempHTM.htm")));
     EXPECT_GE(elapsed, 2950);
     EXPECT_LT(elapsed, 4500);
+    EXPECT_GE(ticks, 20);
+    EXPECT_EQ(shell.opened, std::vector<std::string>{"www.kavrel.example"});
+}
+
+TEST(Splash, AboutStaysUntilCloseIsClickedAndCloseInvertsUnderThePointer) {
+    const QPalette system = QApplication::palette();
+    const qint64 elapsed = ShowModal(SplashMode::About, 3500, [&](QDialog& splash) {
+        auto* close = splash.findChild<QLabel*>("Label5");
+        ASSERT_TRUE(close && close->isVisible());
+        EXPECT_EQ(close->text(), "   Close  ");
+        const auto colours = [&] {
+            return std::pair(close->palette().color(QPalette::Window),
+                             close->palette().color(QPalette::WindowText));
+        };
+        const std::pair<QColor, QColor> inverted(Qt::black, Qt::white), plain(Qt::white, Qt::black);
+        EXPECT_EQ(colours(), std::pair(system.color(QPalette::Window),
+                                       system.color(QPalette::WindowText)));  // before any move
+        QTest::mouseMove(close, QPoint(20, 7));
+        EXPECT_EQ(colours(), inverted);
+        QTest::mouseMove(splash.findChild<QWidget*>("Picture2"), QPoint(200, 150));
+        EXPECT_EQ(colours(), inverted);               // other controls leave it as it is...
+        QTest::mouseMove(&splash, QPoint(200, 395));  // ...until the window's own surface
+        EXPECT_EQ(colours(), plain);
+        QTest::keyClick(&splash, Qt::Key_Escape);
+        EXPECT_TRUE(splash.isVisible());  // 3.5 s on, and Esc does not close it either
+        QTest::mouseClick(close, Qt::LeftButton);
+    });
+    EXPECT_GE(elapsed, 3300);
+}
+
+std::string WriteScript(const TempDir& dir, const std::string& name, const std::string& body) {
+    WriteFile(dir.File(name), "#!/bin/sh\n" + body);
+    fs::permissions(dir.File(name), fs::perms::owner_all);
+    return dir.File(name);
+}
+
+std::string Shown(const ScriptedBoxes& boxes) {
+    std::string shown;
+    for (const ShownMessage& message : boxes.shown) {
+        shown += message.title + ": " + message.text + "\n";
+    }
+    return shown;
+}
+
+const std::string kNoBrowser = "Atenci\xF3n: No se ha encontrado ning\xFAn navegador asosciado.\n";
+const std::string kNotStarted =
+    "Error: No se ha podido arrancar el navegador navegador asosciado.\n";
+
+TEST(OpenWebPage, AsksTheDesktopForAnHtmlHandlerBeforeOpeningTheMakersAddress) {
+    TempDir program;
+    TempDir desktop;  // its configuration, its applications and the scripts here
+    const std::string d = desktop.Path().string();
+    // The real xdg-mime, on a desktop with no applications and no associations to begin with.
+    const std::string lookup = WriteScript(
+        desktop, "lookup",
+        "exec env -i PATH=\"$PATH\" HOME=" + d + " XDG_DATA_HOME=" + d + " XDG_DATA_DIRS=" + d +
+            " XDG_CONFIG_HOME=" + d + " XDG_CONFIG_DIRS=" + d + " xdg-mime \"$@\"\n");
+    const std::string opened = desktop.File("opened");
+    // The opener writes what it was asked to open to a file, in one step.
+    PosixDesktopShell shell(
+        lookup, WriteScript(desktop, "opener",
+                            "echo \"$1\" > " + opened + ".tmp; mv " + opened + ".tmp " + opened));
+    const std::string temp = program.File("TempHTM.htm");
+    WriteFile(temp, "an older page that is longer than the line written by the link\n");
+    ScriptedBoxes boxes;
+    std::string whileShown;
+    boxes.whileShown = [&] { whileShown = ReadFile(temp); };
+
+    OpenWebPage(shell, boxes, program.Path().string());
+    EXPECT_EQ(Shown(boxes), kNoBrowser);
+    EXPECT_EQ(whileShown, "\"<HTML> <\\HTML>\"\r\n");  // the old file was replaced
+    EXPECT_FALSE(fs::exists(temp));
+    QTest::qWait(300);
+    EXPECT_FALSE(fs::exists(opened));
+
+    // A browser made the default for HTML documents, as a desktop's settings do.
+    fs::create_directories(d + "/applications");
+    WriteFile(d + "/applications/browser.desktop",
+              "[Desktop Entry]\nType=Application\nName=B\nExec=true %u\nMimeType=text/html;\n");
+    WriteFile(d + "/mimeapps.list", "[Default Applications]\ntext/html=browser.desktop\n");
+    OpenWebPage(shell, boxes, program.Path().string());
+    EXPECT_EQ(Shown(boxes), kNoBrowser);  // nothing more
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(opened); }));
+    EXPECT_EQ(ReadFile(opened), "www.kavrel.example\n");
+    EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST(OpenWebPage, OpensTheAddressWhenTheLookupFindsAProgramOrTheFileCannotBeMade) {
+    TempDir program;
+    const std::string page = program.File("TempHTM.htm");
+    const std::string removed = program.File("removed");  // no file can be made in it
+    using Case = std::tuple<std::string, int, bool, std::vector<std::string>, std::size_t,
+                            std::string>;  // lookup and launch, what is asked, opened and shown
+    for (const auto& [directory, lookup, openSucceeds, lookedUp, opened, shown] :
+         std::vector<Case>{{program.Path(), 0, true, {page}, 0, kNoBrowser},
+                           {program.Path(), 32, true, {page}, 0, kNoBrowser},
+                           {program.Path(), 33, true, {page}, 1, ""},
+                           {program.Path(), 33, false, {page}, 1, kNotStarted},
+                           {removed, 2, true, {}, 1, ""},
+                           {removed, 2, false, {}, 1, kNotStarted}}) {
+        ScriptedShell shell;
+        shell.lookupResult = lookup;
+        shell.openSucceeds = openSucceeds;
+        ScriptedBoxes boxes;
+        OpenWebPage(shell, boxes, directory);
+        SCOPED_TRACE(directory + " " + std::to_string(lookup));
+        EXPECT_EQ(shell.lookedUp, lookedUp);
+        EXPECT_EQ(shell.opened.size(), opened);
+        EXPECT_EQ(Shown(boxes), shown);
+        EXPECT_FALSE(fs::exists(page));
+    }
+}
+
+TEST(PosixDesktopShell, AnswersInTheMannerOfTheWindowsCallAndOpensWithoutWaiting) {
+    TempDir tools;
+    const std::string page = tools.File("page.htm");
+    WriteFile(page, "x");
+    const std::string lookup = WriteScript(tools, "lookup", "echo browser.desktop\n");
+    EXPECT_EQ(PosixDesktopShell(lookup).FindExecutable(page), 33);
+    EXPECT_EQ(PosixDesktopShell(WriteScript(tools, "silent", "")).FindExecutable(page), 31);
+    EXPECT_EQ(PosixDesktopShell(WriteScript(tools, "bad", "echo x; exit 1")).FindExecutable(page),
+              31);
+    EXPECT_EQ(PosixDesktopShell(tools.File("none")).FindExecutable(page), 2);
+
+    // The opener records its parent and its session (fields 4 and 6 of its stat), then lingers.
+    const std::string stat = tools.File("stat");
+    const std::string opener = WriteScript(tools, "opener",
+                                           "cut -d' ' -f4,6 /proc/$$/stat > " + stat + ".tmp; mv " +
+                                               stat + ".tmp " + stat + "; sleep 2");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(PosixDesktopShell("xdg-mime", opener).Open("www.kavrel.example", true));
+    EXPECT_LT(clock.elapsed(), 1500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(stat); }));
+    pid_t parent = 0;
+    pid_t session = 0;
+    std::istringstream(ReadFile(stat)) >> parent >> session;
+    EXPECT_NE(parent, ::getpid());    // no child of this process, so no zombie here
+    EXPECT_NE(session, ::getsid(0));  // nor in its session
+    EXPECT_FALSE(PosixDesktopShell("xdg-mime", tools.File("none")).Open("x", false));
 }
 
 }  // namespace

@@ -5,47 +5,30 @@
 # nothing the demonstration started is left behind.
 # Usage: demo-test.sh SOURCE_DIR BUILD_DIR PICTURE
 set -euo pipefail
-source_dir=$1
-build=$2
-picture=$3
-
-fail() {
-    echo "FAIL: $*" >&2
-    [ -n "${out:-}" ] && cat "$out" >&2
-    exit 1
-}
-
-log="$build/src/vlog.txt"
-before=0
-[ -f "$log" ] && before=$(wc -l <"$log")
+log="$2/src/vlog.txt"
 out=$(mktemp)
-runtime=$(mktemp -d)  # an instance lock of its own: other copies may run meanwhile
+runtime=$(mktemp -d) # an instance lock of its own: other copies may run meanwhile
 trap 'rm -rf "$out" "$runtime"' EXIT
-rm -f "$picture"
-
+fail() { echo "FAIL: $*" >&2; cat "$out" >&2; exit 1; }
+before=$(wc -l <"$log" 2>/dev/null || echo 0)
+rm -f "$3"
 # xvfb-run -a can lose the race for a display number to another virtual display starting at
 # the same moment: that, and only that, is tried again.
 for attempt in 1 2 3; do
     status=0
-    XDG_RUNTIME_DIR="$runtime" RHEO_DEMO_BUILD_DIR="$build" \
-        xvfb-run -a -s "-screen 0 1024x768x24" "$source_dir/scripts/demo" \
-        --seconds 10 --interval 200 --screenshot "$picture" >"$out" 2>&1 || status=$?
+    XDG_RUNTIME_DIR="$runtime" RHEO_DEMO_BUILD_DIR="$2" xvfb-run -a -s "-screen 0 1024x768x24" \
+        "$1/scripts/demo" --seconds 10 --interval 200 --screenshot "$3" >"$out" 2>&1 || status=$?
     grep -q "Xvfb failed to start" "$out" || break
     sleep "$attempt"
 done
 [ "$status" -eq 0 ] || fail "scripts/demo ended with status $status"
-
 work=$(sed -n 's|^demo: port 1 is \(.*\)/port1;.*|\1|p' "$out")
 [ -n "$work" ] || fail "the demo did not say where its port is"
-after=0
-[ -f "$log" ] && after=$(wc -l <"$log")
 # Readings every 200 ms for about 6 s after the splash: an error word in every sixth message.
-[ $((after - before)) -ge 3 ] || fail "only $((after - before)) new event-log lines"
-tail -n $((after - before)) "$log" | grep -q "Temperature underflow::" ||
-    fail "no temperature underflow logged"
-[ -s "$picture" ] || fail "no picture of the screen"
+new=$(tail -n +$((before + 1)) "$log" 2>/dev/null || true)
+[ "$(grep -c . <<<"$new")" -ge 3 ] || fail "too few readings: $new"
+grep -q "Temperature underflow::" <<<"$new" || fail "no temperature underflow logged"
+[ -s "$3" ] || fail "no picture of the screen"
 [ ! -e "$work" ] || fail "$work was left behind"
-if pgrep -f -- "$work" >/dev/null; then
-    fail "processes of the demo still run: $(pgrep -af -- "$work")"
-fi
-echo "demo ran; picture in $picture"
+! pgrep -af -- "$work" || fail "processes of the demo still run"
+echo "demo ran; picture in $3"
