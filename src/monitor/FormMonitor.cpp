@@ -7,6 +7,9 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
 
 #include "monitor/Pictures.h"
 #include "platform/DesktopShell.h"
@@ -54,6 +57,25 @@ FormMonitor::FormMonitor(MonitorHost& host, QWidget* parent)
 
 FormMonitor::~FormMonitor() = default;
 
+namespace {
+
+// Rows as tall as the small face's glyphs (without its line spacing), so that all twenty rows,
+// the newest reading at the bottom among them, fit the list without scrolling.
+class CompactRows : public QStyledItemDelegate {
+  public:
+    CompactRows(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(height_);
+        return size;
+    }
+
+  private:
+    int height_;
+};
+
+}  // namespace
+
 void FormMonitor::BuildList() {
     model_ = new ReadingListModel(this);
     list_ = new QTreeView(this);
@@ -83,6 +105,10 @@ void FormMonitor::BuildList() {
     for (int column = 0; column < ReadingListModel::kColumns; ++column) {
         list_->header()->resizeSection(column, ReadingListModel::kWidths[column]);
     }
+    const int frames = 2 * list_->frameWidth();
+    const int rows = (list_->height() - frames - list_->header()->sizeHint().height()) /
+                     static_cast<int>(ReadingHistory::kUsedSlots);
+    list_->setItemDelegate(new CompactRows(std::max(rows, 12), list_));
     list_->viewport()->installEventFilter(this);
 }
 
