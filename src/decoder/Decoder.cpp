@@ -64,6 +64,17 @@ bool RawTextBuffer::EndsWith(std::string_view suffix) const {
     return View().ends_with(suffix);
 }
 
+bool Decoder::MatchKeyword(std::string_view keyword, char c) {
+    if (step_ >= keyword.size()) {
+        return false;
+    }
+    // While a keyword is being read, only its next character moves on; others are skipped.
+    if (c == keyword[step_]) {
+        ++step_;
+    }
+    return true;
+}
+
 void Decoder::ResetDecoder() {
     stage_ = DecoderStage::SeekHour;
     rawText_.Clear();
@@ -144,22 +155,10 @@ void Decoder::ReadTime(char c) {
 }
 
 void Decoder::ReadSpindle(char c) {
+    if (MatchKeyword("sp:", c)) {
+        return;
+    }
     switch (step_) {
-        case 0:
-            if (c == 's') {
-                step_ = 1;
-            }
-            break;
-        case 1:
-            if (c == 'p') {
-                step_ = 2;
-            }
-            break;
-        case 2:
-            if (c == ':') {
-                step_ = 3;
-            }
-            break;
         case 3:
             if (c != ' ') {
                 working_.Spindle.assign(1, c);
@@ -180,27 +179,10 @@ void Decoder::ReadSpindle(char c) {
 }
 
 void Decoder::ReadSpeed(char c) {
+    if (MatchKeyword("rpm:", c)) {
+        return;
+    }
     switch (step_) {
-        case 0:
-            if (c == 'r') {
-                step_ = 1;
-            }
-            break;
-        case 1:
-            if (c == 'p') {
-                step_ = 2;
-            }
-            break;
-        case 2:
-            if (c == 'm') {
-                step_ = 3;
-            }
-            break;
-        case 3:
-            if (c == ':') {
-                step_ = 4;
-            }
-            break;
         case 4:
             if (c == ' ') {
                 // skipped
@@ -365,17 +347,10 @@ void Decoder::ReadViscosity(char c) {
 }
 
 void Decoder::ReadTorque(char c) {
+    if (MatchKeyword("%:", c)) {
+        return;
+    }
     switch (step_) {
-        case 0:
-            if (c == '%') {
-                step_ = 1;
-            }
-            break;
-        case 1:
-            if (c == ':') {
-                step_ = 2;
-            }
-            break;
         case 2:
             if (c == ' ') {
                 // skipped

@@ -76,6 +76,8 @@ class Decoder {
     bool ViscosityInCentipoise() const { return viscosityInCentipoise_; }
 
   private:
+    // Steps 0 to keyword length - 1 of a stage that opens with a keyword; false past it.
+    bool MatchKeyword(std::string_view keyword, char c);
     void SeekHour(char c);
     void ReadTime(char c);
     void ReadSpindle(char c);
