@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The long run against an optimised build: 20,000 messages pushed through a pseudo-terminal into
 # an open session file, every one a row in order, and the program's resident memory at the end
-# within 10 % of its size after the first 1,000 (tests/e2e/e2e_longrun.py). Under the sanitizers
+# within 10 % of its size after the first 1,000 (tests/e2e, scene long_run). Under the sanitizers
 # of the main build freed memory waits in quarantine, so resident memory only grows there; the
 # main build runs a shorter stream and checks the rows only.
 # Usage: longrun.sh [MAIN_BUILD_DIR]   (the optimised build goes beside it, in .../release)

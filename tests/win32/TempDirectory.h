@@ -1,5 +1,6 @@
 #pragma once
-// A fresh directory under the Windows temporary folder, removed with its contents at the end.
+// A fresh folder under the Windows temporary folder, removed with its contents at the end, and
+// files read and written byte for byte.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -14,30 +15,20 @@ namespace rheo::testing {
 
 class TempDirectory {
   public:
-    TempDirectory() {
-        char temp[MAX_PATH + 1] = {};
-        std::string base(temp, GetTempPathA(sizeof temp, temp));
-        static int counter = 0;
-        for (;;) {
-            path_ = base + "rheo-win32-" + std::to_string(GetCurrentProcessId()) + "-" +
-                    std::to_string(++counter);
-            if (CreateDirectoryA(path_.c_str(), nullptr)) {
-                break;
-            }
-        }
-    }
+    TempDirectory() { std::filesystem::create_directories(path_); }
     ~TempDirectory() {
         std::error_code error;
         std::filesystem::remove_all(path_, error);
     }
-    TempDirectory(const TempDirectory&) = delete;
-    TempDirectory& operator=(const TempDirectory&) = delete;
-
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "\\" + name; }
 
   private:
-    std::string path_;  // without a trailing separator
+    static inline int counter_ = 0;
+    std::string path_ =
+        (std::filesystem::temp_directory_path() /
+         ("rheo-win32-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter_)))
+            .string();
 };
 
 inline std::string ReadBytes(const std::string& path) {
@@ -47,10 +38,6 @@ inline std::string ReadBytes(const std::string& path) {
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-inline bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace rheo::testing
