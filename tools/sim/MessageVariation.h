@@ -13,12 +13,13 @@ Text MessageText(const Text& timeOfDay, const Text& speed, const Text& temperatu
 
 // Values that drift from one message to the next, with the instrument's error words mixed in
 // now and then ("Lw", "Hih", "---" for the temperature, "Out of Range" for the viscosity, "--"
-// for the torque), for demonstrations. The same seed gives the same series on every system.
+// for the torque), for demonstrations. The same series number gives the same series on every
+// system.
 class MessageVariation {
   public:
     static constexpr int kErrorEvery = 6;  // every sixth message carries one error word
 
-    explicit MessageVariation(std::uint32_t seed) : random_(seed == 0 ? 1 : seed) {}
+    explicit MessageVariation(std::uint32_t series) : random_(series == 0 ? 1 : series) {}
 
     Text Next(const Text& timeOfDay, const Text& speed);
 

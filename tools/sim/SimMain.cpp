@@ -39,7 +39,7 @@ constexpr const char* kUsage =
     "  --time TEXT      fixed time of day instead of the clock's\n"
     "  --vary           let temperature, viscosity and torque drift, with an error word\n"
     "                   (Lw, Hih, ---, Out of Range, --) in every sixth message\n"
-    "  --seed N         start of the --vary series (default 1)\n"
+    "  --series N       which --vary series to play (default 1)\n"
     "  --help           this text\n"
     "\n"
     "SIGINT and SIGTERM end it cleanly after the message under way.\n";
@@ -51,7 +51,7 @@ struct Options {
     std::optional<long> count;
     std::optional<std::string> time;
     bool vary = false;
-    std::uint32_t seed = 1;
+    std::uint32_t series = 1;
 };
 
 template <typename Number>
@@ -122,9 +122,9 @@ int ParseOptions(int argc, char** argv, Options& options) {
                 return UsageError("--time needs a text");
             }
             options.time = std::string(text);
-        } else if (argument == "--seed") {
-            if (!next(text) || !ParseNumber(text, options.seed)) {
-                return UsageError("--seed needs a number");
+        } else if (argument == "--series") {
+            if (!next(text) || !ParseNumber(text, options.series)) {
+                return UsageError("--series needs a number");
             }
         } else {
             return UsageError("unknown argument " + std::string(argument));
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
                             ? *options.intervalMs
                             : rheo::SimulatorPeriodMs(*rheo::ParseSpeed(options.rpm));
     const rheo::OverridableClock clock(std::nullopt, options.time);
-    rheo::sim::MessageVariation variation(options.seed);
+    rheo::sim::MessageVariation variation(options.series);
 
     timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
