@@ -643,8 +643,7 @@ RegKey FileRegistry::NewHandle(const std::string& path) {
     return handle;
 }
 
-long FileRegistry::OpenKey(RegKey root, const std::string& path, std::uint32_t /*access*/,
-                           RegKey& key) {
+long FileRegistry::OpenOrCreateKey(RegKey root, const std::string& path, bool create, RegKey& key) {
     key = 0;
     std::string base;
     if (!KeyPathOf(root, base)) {
@@ -656,24 +655,9 @@ long FileRegistry::OpenKey(RegKey root, const std::string& path, std::uint32_t /
         return status;
     }
     if (!KeyExists(document, full)) {
-        return kErrorFileNotFound;
-    }
-    key = NewHandle(full);
-    return 0;
-}
-
-long FileRegistry::CreateKey(RegKey root, const std::string& path, RegKey& key) {
-    key = 0;
-    std::string base;
-    if (!KeyPathOf(root, base)) {
-        return kErrorInvalidHandle;
-    }
-    const std::string full = JoinPath(base, path);
-    StoreDocument document;
-    if (const long status = Load(file_, document); status != 0) {
-        return status;
-    }
-    if (!KeyExists(document, full)) {
+        if (!create) {
+            return kErrorFileNotFound;
+        }
         document = NewDocumentIfEmpty(std::move(document));
         document.keys.push_back({full, {}});
         if (const long status = Save(file_, document); status != 0) {
@@ -682,6 +666,15 @@ long FileRegistry::CreateKey(RegKey root, const std::string& path, RegKey& key) 
     }
     key = NewHandle(full);
     return 0;
+}
+
+long FileRegistry::OpenKey(RegKey root, const std::string& path, std::uint32_t /*access*/,
+                           RegKey& key) {
+    return OpenOrCreateKey(root, path, false, key);
+}
+
+long FileRegistry::CreateKey(RegKey root, const std::string& path, RegKey& key) {
+    return OpenOrCreateKey(root, path, true, key);
 }
 
 long FileRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t type,

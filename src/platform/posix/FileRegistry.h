@@ -48,6 +48,8 @@ class FileRegistry : public Registry {
     // The key path a root or open key stands for; false for an unknown handle.
     bool KeyPathOf(RegKey key, std::string& path) const;
     RegKey NewHandle(const std::string& path);
+    // Opens the key, creating it (and saving the store) first when asked to.
+    long OpenOrCreateKey(RegKey root, const std::string& path, bool create, RegKey& key);
 
     std::string file_;
     std::map<RegKey, std::string> handles_;
