@@ -15,17 +15,8 @@ namespace {
 using test::Message;
 using test::ReadFile;
 
-class ReadingOutputTest : public ::testing::Test {
+class ReadingOutputTest : public test::EngineOnDisk {
   protected:
-    test::TempDir dir;
-    Configuration configuration;
-    FixedClock clock{"05/12/2026", "14:05:40"};
-    EventLog log{dir.File("vlog.txt"), clock};
-    LiveSessionFile file;
-    test::RecordingView view;
-    test::ScriptedBoxes boxes;
-    Engine engine{configuration, clock, log, file, view, boxes};
-
     // A new session on the given path, as the new-session command leaves it.
     void OpenNewSession(const std::string& path) {
         ASSERT_TRUE(file.OpenForWriting(path));

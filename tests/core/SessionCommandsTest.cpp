@@ -18,17 +18,9 @@ constexpr const char* kHeader =
     "Date,Hour,Spindle,RPM,Temp [\xBA"
     "C],Error T,Viscosity [cP],Error V,%\r\n";
 
-class SessionCommandsTest : public ::testing::Test {
+class SessionCommandsTest : public test::EngineOnDisk {
   protected:
-    test::TempDir dir;
-    Configuration configuration;
-    FixedClock clock{"05/12/2026", "14:05:40"};
-    EventLog log{dir.File("vlog.txt"), clock};
-    LiveSessionFile file;
-    test::RecordingView view;
-    test::ScriptedBoxes boxes;
     test::ScriptedDialog dialog;
-    Engine engine{configuration, clock, log, file, view, boxes};
     SessionCommands commands{configuration, engine.session(), file, engine.output(), dialog, boxes,
                              view};
 

@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "app/Engine.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/LiveSessionFile.h"
 #include "platform/MonitorView.h"
 #include "recording/EventLog.h"
 
@@ -102,6 +107,20 @@ struct LoggedEvent {
 struct RecordingLogger : EventLogger {
     void LogEvent(EventKind kind, const Text& text) override { events.push_back({kind, text}); }
     std::vector<LoggedEvent> events;
+};
+
+// The engine as the program wires it, on a live session file and an event log in a
+// temporary directory, with a window and message boxes that record what they are told.
+class EngineOnDisk : public ::testing::Test {
+  protected:
+    TempDir dir;
+    Configuration configuration;
+    FixedClock clock{"05/12/2026", "14:05:40"};
+    EventLog log{dir.File("vlog.txt"), clock};
+    LiveSessionFile file;
+    RecordingView view;
+    ScriptedBoxes boxes;
+    Engine engine{configuration, clock, log, file, view, boxes};
 };
 
 // The instrument's message as it prints it: three lines, each ended by a carriage return.
