@@ -50,14 +50,7 @@ void SessionCommands::NuevoArchivo() {
         return;
     }
     session_.HeaderPending = true;
-    session_.SessionFilePath = path;
-    file_.Close();
-    if (!file_.OpenForWriting(path)) {
-        output_.AbandonSession();
-        return;
-    }
-    view_.SetCaption(kCaptionPrefix + path);
-    view_.SetCloseCommandEnabled(true);
+    StartSession(path, true);
 }
 
 void SessionCommands::AbrirArchivo() {
@@ -73,12 +66,15 @@ void SessionCommands::AbrirArchivo() {
     // A header goes only into a file that does not exist yet: never into the middle of one,
     // even when a header was still pending from a session closed before any reading.
     session_.HeaderPending = !FileExists(path);
-    if (!session_.SessionFilePath.empty()) {
-        file_.Close();
-    }
+    StartSession(path, false);
+}
+
+void SessionCommands::StartSession(const std::string& path, bool emptied) {
+    file_.Close();  // the previous session's file, when there is one
     session_.SessionFilePath = path;
-    if (!file_.OpenForAppending(path)) {
-        output_.AbandonSession();
+    const bool opened = emptied ? file_.OpenForWriting(path) : file_.OpenForAppending(path);
+    if (!opened) {
+        output_.AbandonSession();  // at once, not with a lost reading later
         return;
     }
     view_.SetCaption(kCaptionPrefix + path);

@@ -37,6 +37,10 @@ class SessionCommands {
     void CloseForQuit() { file_.Close(); }
 
   private:
+    // Closes the previous file and opens the new one, emptied or for appending; a file that
+    // cannot be opened ends the session at once through the reading output's failure path.
+    void StartSession(const std::string& path, bool emptied);
+
     const Configuration& configuration_;
     SessionState& session_;
     SessionFile& file_;
