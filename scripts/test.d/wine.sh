@@ -6,7 +6,7 @@
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 main_build="${1:-$root/build/test}"
-build="${RHEO_WIN32_BUILD_DIR:-$(dirname "$main_build")/win32}"
+build="$(realpath -m "${RHEO_WIN32_BUILD_DIR:-$(dirname "$main_build")/win32}")"
 started=$SECONDS
 
 skip() {

@@ -16,8 +16,8 @@ class LiveSessionFile : public SessionFile {
     LiveSessionFile(const LiveSessionFile&) = delete;
     LiveSessionFile& operator=(const LiveSessionFile&) = delete;
 
-    bool OpenForWriting(const std::string& path) override;
-    bool OpenForAppending(const std::string& path) override;
+    bool OpenForWriting(const std::string& path) override { return Open(path, true); }
+    bool OpenForAppending(const std::string& path) override { return Open(path, false); }
     bool WriteLine(std::string_view bytes) override;
     bool CommitRow() override;
     void Close() override;

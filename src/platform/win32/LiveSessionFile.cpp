@@ -42,14 +42,6 @@ bool LiveSessionFile::Open(const std::string& path, bool truncate) {
     return true;
 }
 
-bool LiveSessionFile::OpenForWriting(const std::string& path) {
-    return Open(path, true);
-}
-
-bool LiveSessionFile::OpenForAppending(const std::string& path) {
-    return Open(path, false);
-}
-
 bool LiveSessionFile::WriteLine(std::string_view bytes) {
     if (!IsOpen()) {
         return false;
