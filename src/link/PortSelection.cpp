@@ -8,7 +8,9 @@
 namespace rheo {
 
 void PortSelection::Abrir_Puerto(std::uint8_t puerto) {
-    int previous = 0;
+    // A lost port is closed already, but its marks are still those of the open port.
+    int previous = state_ == LinkState::Lost ? link_.PortNumber() : 0;
+    state_ = LinkState::Closed;  // whatever follows, the waiting for a lost port ends here
     if (link_.IsOpen()) {
         previous = link_.PortNumber();
         if (!link_.Close()) {
@@ -21,6 +23,9 @@ void PortSelection::Abrir_Puerto(std::uint8_t puerto) {
         FailurePath(puerto);
         return;
     }
+    state_ = LinkState::Open;
+    marks_.lost = false;
+    marks_.toolTip = kPortToolTip;
     if (previous >= 1 && previous <= 4) {
         marks_.entries[previous - 1] = {"Port " + std::to_string(previous), true};
     }
@@ -41,8 +46,33 @@ void PortSelection::FailurePath(std::uint8_t puerto) {
 
 void PortSelection::LinkLost() {
     link_.Close();
-    marks_ = PortMarks{};
+    if (state_ != LinkState::Open) {
+        return;
+    }
+    state_ = LinkState::Lost;
+    ticksToAttempt_ = kTicksPerAttempt;
+    const std::string port = std::to_string(link_.PortNumber());
+    marks_.lost = true;
+    marks_.toolTip = "Port " + port + " lost: waiting for the device";
     view_.ShowPortMarks(marks_);
+    log_.LogEvent(EventKind::PortLost, port);
+}
+
+void PortSelection::Tick() {
+    if (state_ != LinkState::Lost || --ticksToAttempt_ > 0) {
+        return;
+    }
+    ticksToAttempt_ = kTicksPerAttempt;
+    // A device that is not there costs no opening; one that is there but cannot be opened
+    // (held by another program, not a serial device) is left alone until the next attempt.
+    if (!link_.DevicePresent() || !link_.Open()) {
+        return;
+    }
+    state_ = LinkState::Open;
+    marks_.lost = false;
+    marks_.toolTip = kPortToolTip;
+    view_.ShowPortMarks(marks_);
+    log_.LogEvent(EventKind::PortBack, std::to_string(link_.PortNumber()));
 }
 
 }  // namespace rheo

@@ -5,22 +5,39 @@
 #include "platform/MonitorView.h"
 #include "platform/Registry.h"
 #include "platform/SerialLink.h"
+#include "recording/EventLog.h"
 
 namespace rheo {
 
+// Where the link stands: no port open (none chosen yet, or the last choice failed), a port
+// open, or the open port's device gone away and waited for.
+enum class LinkState { Closed, Open, Lost };
+
 // Switches the serial link to a port (Abrir_Puerto), keeps the toolbar's port marks, stores
 // the port for the next start, and reports a port that cannot be opened.
+//
+// When the device behind the open port goes away, the port is lost: the marks say so, the
+// event log gets "Port lost::<N>", and every tenth receive tick (about once a second) the same
+// port is tried again, quietly, if its device is there. When it opens, the marks are those of
+// the open port again and the log gets "Port back::<N>"; reception goes on as before and the
+// stored port is left as it is. Choosing a port ends the waiting, whether it opens or not.
 class PortSelection {
   public:
-    PortSelection(SerialLink& link, MonitorView& view, Registry& registry, MessageBoxes& boxes)
-        : link_(link), view_(view), registry_(registry), boxes_(boxes) {}
+    static constexpr int kTicksPerAttempt = 10;
+
+    PortSelection(SerialLink& link, MonitorView& view, Registry& registry, MessageBoxes& boxes,
+                  EventLogger& log)
+        : link_(link), view_(view), registry_(registry), boxes_(boxes), log_(log) {}
 
     void Abrir_Puerto(std::uint8_t puerto);
 
-    // The device behind the open link went away: close it and show the marks as after a failed
-    // opening, without a message. The stored port is not changed.
+    // The device behind the open link went away: close the link and wait for the device.
     void LinkLost();
 
+    // One receive tick: while the port is lost, every kTicksPerAttempt-th tries it again.
+    void Tick();
+
+    LinkState State() const { return state_; }
     const PortMarks& Marks() const { return marks_; }
 
   private:
@@ -30,7 +47,10 @@ class PortSelection {
     MonitorView& view_;
     Registry& registry_;
     MessageBoxes& boxes_;
+    EventLogger& log_;
     PortMarks marks_;
+    LinkState state_ = LinkState::Closed;
+    int ticksToAttempt_ = 0;
 };
 
 }  // namespace rheo

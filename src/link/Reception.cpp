@@ -10,21 +10,22 @@ void Reception::OnReceive(LinkEvent kind) {
 }
 
 void Reception::Tick() {
-    // A message box opened from inside the previous tick still waits for the user: this tick
-    // must not run the decoder (the box's own event loop keeps the timer firing).
-    if (engine_.Busy()) {
-        return;
+    // The port notifies only when new characters arrive: what arrived while the buffer was full
+    // is taken now, so the end of a message never waits for a later tick or message.
+    if (receiveBuffer_.empty() && link_.IsOpen()) {
+        receiveBuffer_ = link_.ReadAll();
     }
-    if (!receiveBuffer_.empty()) {
-        const std::size_t length = receiveBuffer_.size();
-        for (std::size_t i = 0; i < length; ++i) {
-            engine_.decoder().DecodeCharacter(receiveBuffer_[i]);
+    // The buffer is always fed before anything newer is taken from the port. While it is being
+    // fed the notification leaves the port alone (the buffer is not empty), even inside a
+    // message box's event loop, so the order of the characters holds.
+    while (!receiveBuffer_.empty()) {
+        if (!feed_(receiveBuffer_)) {
+            return;  // kept whole for a later tick
         }
         receiveBuffer_.clear();
-    }
-    // The port notifies only when new characters arrive: take what arrived while the buffer
-    // was full now, so the end of a message never waits for the instrument's next message.
-    if (link_.IsOpen()) {
+        if (!link_.IsOpen()) {
+            return;
+        }
         receiveBuffer_ = link_.ReadAll();
     }
 }

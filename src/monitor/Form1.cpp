@@ -50,8 +50,9 @@ Form1::Form1(Form1Services services, QObject* parent)
       sessions_(configuration_, engine_.session(), sessionFile_, engine_.output(),
                 services_.dialog != nullptr ? *services_.dialog : monitor_->DialogFile(), boxes_,
                 *monitor_),
-      ports_(*MSComm1_, *monitor_, registry_, boxes_),
-      reception_(*MSComm1_, engine_),
+      ports_(*MSComm1_, *monitor_, registry_, boxes_, eventLog_),
+      reception_(*MSComm1_,
+                 [this](std::string_view characters) { return engine_.Feed(characters); }),
       Timer1_(new QTimer(this)) {
     setObjectName("Form1");
     MSComm1_->setObjectName("MSComm1");
@@ -64,7 +65,11 @@ Form1::Form1(Form1Services services, QObject* parent)
     Timer1_->setObjectName("Timer1");
     Timer1_->setInterval(kReceiveIntervalMs);
     Timer1_->setTimerType(Qt::CoarseTimer);
-    connect(Timer1_, &QTimer::timeout, this, [this] { reception_.Tick(); });
+    // The same tick paces the attempts to open a lost port again.
+    connect(Timer1_, &QTimer::timeout, this, [this] {
+        reception_.Tick();
+        ports_.Tick();
+    });
     Timer1_->start();
 }
 

@@ -146,6 +146,7 @@ void FormMonitor::SetCloseCommandEnabled(bool enabled) {
 
 void FormMonitor::ShowPortMarks(const PortMarks& marks) {
     toolbar_->Button(MonitorToolbar::kPortButton)->setText(FromWindows1252(marks.buttonCaption));
+    toolbar_->ShowPortLost(marks.lost, FromWindows1252(marks.toolTip));
     for (int entry = 1; entry <= 4; ++entry) {
         QAction* action = toolbar_->PortEntry(entry);
         action->setText(FromWindows1252(marks.entries[entry - 1].text));

@@ -1,5 +1,7 @@
 #include "monitor/MonitorToolbar.h"
 
+#include <QStyle>
+
 #include "monitor/Pictures.h"
 
 namespace rheo {
@@ -18,7 +20,7 @@ MonitorToolbar::MonitorToolbar(QWidget* parent) : QToolBar(parent) {
     AddSeparator(4);
     AddButton(5, 4, "View Log", "BLog", "Open log file");
     AddSeparator(6);
-    AddButton(7, 5, "Port", "BPort", "Select communication port");
+    AddButton(kPortButton, kPortPicture, "Port", "BPort", "Select communication port");
     AddSeparator(8);
     AddButton(9, 6, "About..", "BAbout", nullptr);
 
@@ -60,6 +62,13 @@ void MonitorToolbar::AddSeparator(int position) {
     QAction* separator = addSeparator();
     separator->setObjectName(QStringLiteral("Toolbar1Sep%1").arg(position));
     items_[position - 1] = separator;
+}
+
+void MonitorToolbar::ShowPortLost(bool lost, const QString& toolTip) {
+    QToolButton* port = Button(kPortButton);
+    port->setIcon(lost ? style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                       : ToolbarPicture(kPortPicture));
+    port->setToolTip(toolTip);
 }
 
 QAction* MonitorToolbar::Item(int position) const {

@@ -14,6 +14,7 @@ class MonitorToolbar : public QToolBar {
   public:
     static constexpr int kItems = 9;
     static constexpr int kPortButton = 7;
+    static constexpr int kPortPicture = 5;
 
     explicit MonitorToolbar(QWidget* parent);
 
@@ -23,6 +24,9 @@ class MonitorToolbar : public QToolBar {
     // Entry 1 to 4 of the port button's drop-down.
     QAction* PortEntry(int entry) const;
     QMenu* PortMenu() const { return portMenu_; }
+    // The port button's picture and tool tip: a warning picture while the open port is lost,
+    // its own picture otherwise.
+    void ShowPortLost(bool lost, const QString& toolTip);
 
   signals:
     void ButtonClick(int position);

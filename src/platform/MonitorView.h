@@ -10,10 +10,14 @@ struct PortEntry {
     bool enabled = true;
 };
 
+inline constexpr const char* kPortToolTip = "Select communication port";
+
 // What the main window shows of the serial link: the port button's caption and its four
-// drop-down entries.
+// drop-down entries; while the open port is lost, a warning picture and a tool tip that says so.
 struct PortMarks {
     Text buttonCaption = "Port";
+    Text toolTip = kPortToolTip;
+    bool lost = false;
     std::array<PortEntry, 4> entries{
         {{"Port 1", true}, {"Port 2", true}, {"Port 3", true}, {"Port 4", true}}};
     bool operator==(const PortMarks&) const = default;

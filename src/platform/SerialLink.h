@@ -24,6 +24,9 @@ class SerialLink {
     virtual bool Open() = 0;
     virtual bool Close() = 0;
     virtual bool IsOpen() const = 0;
+    // Whether the device of the port number is there at all, checked cheaply before an
+    // opening is tried again after a loss. Where that cannot be told, it is taken as there.
+    virtual bool DevicePresent() const { return true; }
     // All characters waiting in the input queue, one byte per character; empty when none wait.
     virtual Text ReadAll() = 0;
     virtual bool Write(std::string_view text) = 0;

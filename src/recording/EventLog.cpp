@@ -19,6 +19,10 @@ const char* KindText(EventKind kind) {
             return "Temperature overflow::";
         case EventKind::TemperatureUnderflow:
             return "Temperature underflow::";
+        case EventKind::PortLost:
+            return "Port lost::";
+        case EventKind::PortBack:
+            return "Port back::";
     }
     return "";
 }

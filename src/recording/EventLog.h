@@ -14,6 +14,8 @@ enum class EventKind : int {
     TemperatureSensorFault = 3,
     TemperatureOverflow = 4,
     TemperatureUnderflow = 5,
+    PortLost = 6,  // the device behind the open port went away; the text is the port number
+    PortBack = 7,  // the lost port opened again by itself; the text is the port number
 };
 
 inline constexpr const char* kEventLogFileName = "vlog.txt";

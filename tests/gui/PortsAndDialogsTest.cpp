@@ -1,5 +1,5 @@
 // The serial link as the monitor window shows it, on real pseudo-terminals and with the real
-// dialogs: the port marks after openings that succeed and fail and after the line goes away,
+// dialogs: the port marks after openings that succeed and fail and while the line is away,
 // and readings listed and written while the file dialog or the overwrite question is open.
 #include <QLineEdit>
 #include <QToolButton>
@@ -117,17 +117,29 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
     QCOMPARE(monitor.windowTitle().toStdString(), "Incoming data - " + session);
     QCOMPARE(ReadFile(host.dir.File("second.csv")), std::string("keep me\r\n"));
 
-    // The line goes away: the marks are reset, nothing is said, and the process stays idle.
+    // The line goes away: the port button warns, nothing is said, and the process stays idle;
+    // the line back under the same name, the button is as before.
+    QToolButton* port = monitor.Toolbar1()->findChild<QToolButton*>("BPort");
+    const auto picture = [&] { return port->icon().pixmap(21, 21).toImage(); };
+    const QImage normal = picture();
+    QCOMPARE(port->toolTip(), QStringLiteral("Select communication port"));
     QCOMPARE(WithModals(
                  [&] {
                      first.Kill();
-                     QTRY_COMPARE(ShownMarks(monitor), Marks(0));
+                     QTRY_COMPARE(port->toolTip(),
+                                  QStringLiteral("Port 1 lost: waiting for the device"));
                      QTest::qWait(200);
                  },
                  {}),
              std::size_t(0));
+    QCOMPARE(ShownMarks(monitor), Marks(1));
+    QVERIFY(picture() != normal);
     const std::clock_t before = std::clock();
     QTest::qWait(1500);
     const double used = double(std::clock() - before) / CLOCKS_PER_SEC;
     QVERIFY2(used < 0.4, qPrintable(QStringLiteral("%1 s of CPU in 1.5 s").arg(used)));
+    PtyPair again(host.dir.Path(), "first");
+    QTRY_COMPARE(port->toolTip(), QStringLiteral("Select communication port"));
+    QVERIFY(picture() == normal);
+    QCOMPARE(ShownMarks(monitor), Marks(1));
 }

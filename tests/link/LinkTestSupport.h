@@ -106,14 +106,14 @@ inline void ExpectBox(const ShownMessage& box, const std::string& text) {
 
 // The host window's side of the link, wired as the program wires it: the link's notification
 // feeds reception or reports the lost device to port selection, and a 100 ms timer ticks
-// reception into the engine.
+// reception into the engine and paces the attempts to open a lost port again.
 struct Station {
     Station(Registry& store, const std::string& logFile)
         : log(logFile, clock),
           engine(configuration, clock, log, file, view, boxes),
           link(store),
-          reception(link, engine),
-          selection(link, view, store, boxes) {
+          reception(link, [this](std::string_view text) { return engine.Feed(text); }),
+          selection(link, view, store, boxes, log) {
         link.SetNotification([this](LinkEvent kind) {
             if (kind == LinkEvent::LinkLost) {
                 ++losses;
@@ -122,7 +122,10 @@ struct Station {
                 reception.OnReceive(kind);
             }
         });
-        QObject::connect(&timer, &QTimer::timeout, [this] { reception.Tick(); });
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            reception.Tick();
+            selection.Tick();
+        });
     }
     std::vector<Reading> Readings() const {
         const auto& history = engine.output().History();

@@ -1,10 +1,14 @@
 // The QSerialPort link on real pseudo-terminal pairs: every byte, the line settings and
-// exclusive use; reception into the engine in any pieces, the drain after a tick, and an other
-// end that goes away.
+// exclusive use; reception into the engine in any pieces, the drain in a tick, and an other
+// end that goes away and comes back.
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "LinkTestSupport.h"
@@ -71,44 +75,94 @@ TEST_F(SerialLink, PiecesOfAnySizeGiveTheSameReadings) {
     }
 }
 
-TEST_F(SerialLink, DrainsTheTailWithoutALaterArrivalAndIdlesWhenTheOtherEndVanishes) {
+TEST_F(SerialLink, ATickDecodesTheBufferAndTheTailThatWaitedInThePort) {
     const std::string message = Message();
     const std::string head = message.substr(0, message.find('\r') + 1);
     PtyPair& pair = Pair(1);
     Station station(store_, dir_.File("vlog.txt"));
     station.selection.Abrir_Puerto(1);
     ASSERT_TRUE(station.link.IsOpen());
-    const std::string storeBefore = StoreText();
 
     ASSERT_TRUE(pair.Send(head));
     ASSERT_TRUE(WaitUntil([&] { return station.reception.ReceiveBuffer().size() == head.size(); }));
     ASSERT_TRUE(pair.Send(message.substr(head.size())));
     Wait(200);  // the tail's notification finds the buffer full: it stays in the port
     EXPECT_EQ(station.reception.ReceiveBuffer(), head);
-    station.reception.Tick();  // feeds the head, then takes what waits in the port
-    EXPECT_TRUE(station.Readings().empty());
-    EXPECT_EQ(station.reception.ReceiveBuffer(), message.substr(head.size()));
     station.reception.Tick();
     EXPECT_EQ(station.Readings(), Decoded(message));
     EXPECT_TRUE(station.reception.ReceiveBuffer().empty());
+}
 
+// The adapter pulled mid-session and plugged in again: the same port opens by itself and the
+// readings go on into the same file; meanwhile the program sleeps and takes nothing else.
+TEST_F(SerialLink, ALostPortComesBackBySelfIntoTheSameSession) {
+    PtyPair* pair = &Pair(1);
+    const std::string device = pair->device;
+    Station station(store_, dir_.File("vlog.txt"));
+    const std::string session = dir_.File("run.csv");
+    ASSERT_TRUE(station.file.OpenForWriting(session));
+    station.engine.session().SessionFilePath = session;
+    station.engine.session().HeaderPending = true;
+    station.selection.Abrir_Puerto(1);
+    ASSERT_TRUE(station.link.IsOpen());
     station.timer.start(100);
-    pair.Kill();
-    EXPECT_TRUE(WaitUntil([&] { return station.losses > 0; }, 3000));
-    EXPECT_FALSE(station.link.IsOpen());
-    EXPECT_EQ(station.view.marks, PortMarks{});
-    EXPECT_TRUE(station.boxes.shown.empty());
-    EXPECT_EQ(StoreText(), storeBefore);
-    const std::clock_t before = std::clock();  // CPU time of the whole process
-    Wait(1000);
-    EXPECT_LT(static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC, 0.25)
-        << "the event loop spins on the dead device";
-    EXPECT_EQ(station.losses, 1);
+    const auto rows = [&] {
+        const std::string content = ReadFile(session);
+        return std::count(content.begin(), content.end(), '\n');
+    };
+    ASSERT_TRUE(pair->Send(Message("02:00:00")));
+    ASSERT_TRUE(WaitUntil([&] { return rows() == 2; }));
+    const std::string storeBefore = StoreText();
 
-    Pair(2);  // the operator plugs in another adapter and picks it
+    pair->Kill();
+    ASSERT_TRUE(WaitUntil([&] { return station.losses > 0; }, 3000));
+    EXPECT_EQ(station.selection.State(), LinkState::Lost);
+    EXPECT_EQ(station.view.marks.toolTip, "Port 1 lost: waiting for the device");
+    // Under the device's name, for a while: something that is not a serial device.
+    std::filesystem::remove(device);
+    WriteFile(device, "not a terminal");
+    const std::clock_t before = std::clock();  // CPU time of the whole process
+    Wait(2000);
+    const double cpu = static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC;
+    std::printf("%.3f s of CPU in 2 s without the device\n", cpu);
+    EXPECT_LT(cpu, 0.05) << "the program does not sleep while the device is away";
+    EXPECT_EQ(station.selection.State(), LinkState::Lost);
+    std::filesystem::remove(device);
+
+    pairs_.clear();
+    pair = &Pair(1);  // plugged in again, 2 s after the loss, under the same name
+    QElapsedTimer back;
+    back.start();
+    ASSERT_TRUE(WaitUntil([&] { return station.link.IsOpen(); }, 3000));
+    const qint64 reopenMs = back.elapsed();
+    EXPECT_LE(reopenMs, 2000);
+    std::printf("reopened %lld ms after the device came back\n", static_cast<long long>(reopenMs));
+    EXPECT_EQ(station.view.marks, station.selection.Marks());
+    EXPECT_FALSE(station.view.marks.lost);
+    EXPECT_EQ(station.view.marks.buttonCaption, "Port 1");
+    ASSERT_TRUE(pair->Send(Message("02:00:05")));
+    EXPECT_TRUE(WaitUntil([&] { return rows() == 3; }));
+    EXPECT_NE(ReadFile(session).find("02:00:05"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir_.File("vlog.txt")),
+              "06/12/2026 17:00:00 Start of process\r\n"
+              "06/12/2026 17:00:00 Port lost::1\r\n"
+              "06/12/2026 17:00:00 Port back::1\r\n");
+    EXPECT_EQ(StoreText(), storeBefore);
+    EXPECT_TRUE(station.boxes.shown.empty());
+
+    // Lost again, and the operator picks another adapter: port 1 is not waited for any more.
+    pair->Kill();
+    ASSERT_TRUE(WaitUntil([&] { return station.losses == 2; }, 3000));
+    Pair(2);
     station.selection.Abrir_Puerto(2);
-    EXPECT_TRUE(station.link.IsOpen());
     EXPECT_EQ(station.view.marks.buttonCaption, "Port 2");
+    EXPECT_FALSE(station.view.marks.lost);
+    Pair(1);
+    Wait(1500);
+    EXPECT_EQ(station.link.PortNumber(), 2);
+    QtSerialLink other(store_);  // port 1 was left alone: it is free
+    other.SetPortNumber(1);
+    EXPECT_TRUE(other.Open());
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "platform/qt/QtSerialLink.h"
 
-#include <QEvent>
 #include <QMetaObject>
-#include <QSocketNotifier>
 #include <string>
 #include <variant>
 
@@ -11,33 +9,11 @@
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #endif
 
 namespace rheo {
-
-namespace {
-
-// Within one second: more errors than this, or more wake-ups of the read notifier that bring
-// no characters, mean a device that is gone whatever QSerialPort says about it. A working
-// line at 9600 baud wakes the reader at most about 960 times a second, each time with data.
-constexpr int kErrorLimit = 100;
-constexpr int kIdleWakeUpLimit = 1000;
-constexpr qint64 kWindowMs = 1000;
-
-bool IsFatalKind(QSerialPort::SerialPortError error) {
-    switch (error) {
-        case QSerialPort::ResourceError:
-        case QSerialPort::ReadError:
-        case QSerialPort::WriteError:
-        case QSerialPort::PermissionError:
-            return true;
-        default:
-            return false;
-    }
-}
-
-}  // namespace
 
 QtSerialLink::QtSerialLink(Registry& registry, QObject* parent)
     : QObject(parent), registry_(registry) {
@@ -78,6 +54,16 @@ QString QtSerialLink::DeviceName(int port) const {
 #endif
 }
 
+bool QtSerialLink::DevicePresent() const {
+#ifdef Q_OS_UNIX
+    const QByteArray device = DeviceName(portNumber_).toLocal8Bit();
+    struct stat status {};
+    return !device.isEmpty() && ::stat(device.constData(), &status) == 0 && S_ISCHR(status.st_mode);
+#else
+    return portNumber_ >= 1;
+#endif
+}
+
 bool QtSerialLink::Open() {
     if (port_.isOpen()) {
         return true;
@@ -88,7 +74,7 @@ bool QtSerialLink::Open() {
     }
     port_.setPortName(device);
     // QSerialPort takes the device's lock file and sets TIOCEXCL (Windows opens ports
-    // exclusively anyway).
+    // exclusively anyway); it refuses a device that is not a terminal.
     if (!port_.open(QIODevice::ReadWrite)) {
         port_.clearError();
         return false;
@@ -104,24 +90,11 @@ bool QtSerialLink::Open() {
 #endif
     ++opening_;
     losing_ = false;
-    errorsInWindow_ = 0;
-    idleWakeUpsInWindow_ = 0;
-    window_.start();
     // The instrument may send at any time. Pseudo-terminals have no modem lines; there these
     // calls fail harmlessly.
     port_.setDataTerminalReady(true);
     port_.setRequestToSend(true);
     port_.clearError();
-
-    // Watch QSerialPort's read notifier: on a hung-up device it fires without end.
-    readNotifier_ = nullptr;
-    const auto notifiers = port_.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
-    for (QSocketNotifier* notifier : notifiers) {
-        if (notifier->type() == QSocketNotifier::Read) {
-            readNotifier_ = notifier;
-            notifier->installEventFilter(this);
-        }
-    }
     return true;
 }
 
@@ -131,7 +104,6 @@ bool QtSerialLink::Close() {
         port_.close();
     }
     port_.clearError();
-    readNotifier_ = nullptr;
     return true;
 }
 
@@ -143,6 +115,7 @@ Text QtSerialLink::ReadAll() {
     if (!port_.isOpen()) {
         return {};
     }
+    // Reading also starts QSerialPort listening again after a passing resource error.
     const QByteArray bytes = port_.readAll();
     return Text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
@@ -164,7 +137,6 @@ void QtSerialLink::SetNotification(Notification notification) {
 }
 
 void QtSerialLink::OnReadyRead() {
-    idleWakeUpsInWindow_ = 0;
     if (notification_ && !losing_) {
         notification_(LinkEvent::CharactersReceived);
     }
@@ -174,49 +146,33 @@ void QtSerialLink::OnError(QSerialPort::SerialPortError error) {
     if (error == QSerialPort::NoError || !port_.isOpen() || losing_) {
         return;  // errors of a failed opening are the opener's business
     }
-    if (IsFatalKind(error)) {
-        if (DeviceHungUp()) {
-            LoseLink();
-            return;
-        }
-        // A passing failure (QSerialPort takes EAGAIN for a lost resource and stops reading):
-        // keep reading, and let the count below decide if it never ends.
-        if (readNotifier_ && !readNotifier_->isEnabled()) {
-            readNotifier_->setEnabled(true);
-        }
+    bool lost = false;
+    switch (error) {
+        case QSerialPort::ResourceError:  // the device is gone (Windows), or a read found none
+            lost = true;
+#ifdef Q_OS_UNIX
+            // Unix also reports a read that would have waited this way; QSerialPort then
+            // stops listening until the next read, which the receive tick makes.
+            lost = DeviceHungUp();
+#endif
+            break;
+        case QSerialPort::ReadError:
+        case QSerialPort::WriteError:
+        case QSerialPort::PermissionError:
+            lost = DeviceHungUp();
+            break;
+        default:
+            break;
     }
-    if (!window_.isValid() || window_.elapsed() > kWindowMs) {
-        window_.start();
-        errorsInWindow_ = 0;
-        idleWakeUpsInWindow_ = 0;
+    if (!lost) {
+        port_.clearError();
+        return;
     }
-    if (++errorsInWindow_ > kErrorLimit) {
-        LoseLink();
-    }
-}
-
-bool QtSerialLink::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != readNotifier_ || event->type() != QEvent::SockAct) {
-        return QObject::eventFilter(watched, event);
-    }
-    if (losing_) {
-        readNotifier_->setEnabled(false);
-        return true;
-    }
-    if (DeviceHungUp()) {
-        LoseLink();
-        return true;  // QSerialPort would only read nothing, again and again
-    }
-    if (!window_.isValid() || window_.elapsed() > kWindowMs) {
-        window_.start();
-        errorsInWindow_ = 0;
-        idleWakeUpsInWindow_ = 0;
-    }
-    if (++idleWakeUpsInWindow_ > kIdleWakeUpLimit) {  // reset by every arrival of characters
-        LoseLink();
-        return true;
-    }
-    return false;
+    losing_ = true;
+    // Close from the event loop, after QSerialPort has finished the read that failed.
+    const quint64 opening = opening_;
+    QMetaObject::invokeMethod(
+        this, [this, opening] { FinishLosing(opening); }, Qt::QueuedConnection);
 }
 
 bool QtSerialLink::DeviceHungUp() const {
@@ -236,26 +192,6 @@ bool QtSerialLink::DeviceHungUp() const {
 #endif
 }
 
-void QtSerialLink::SilenceNotifiers() {
-    const auto notifiers = port_.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
-    for (QSocketNotifier* notifier : notifiers) {
-        notifier->setEnabled(false);
-    }
-}
-
-void QtSerialLink::LoseLink() {
-    if (losing_) {
-        return;
-    }
-    losing_ = true;
-    SilenceNotifiers();
-    // Closing deletes QSerialPort's notifiers, and this may run inside one of them: close from
-    // the event loop, which is the next thing it does.
-    const quint64 opening = opening_;
-    QMetaObject::invokeMethod(
-        this, [this, opening] { FinishLosing(opening); }, Qt::QueuedConnection);
-}
-
 void QtSerialLink::FinishLosing(quint64 opening) {
     if (!losing_ || opening != opening_) {
         return;  // closed or reopened meanwhile
@@ -263,7 +199,6 @@ void QtSerialLink::FinishLosing(quint64 opening) {
     losing_ = false;
     port_.close();
     port_.clearError();
-    readNotifier_ = nullptr;
     if (notification_) {
         notification_(LinkEvent::LinkLost);
     }

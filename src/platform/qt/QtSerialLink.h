@@ -1,14 +1,10 @@
 #pragma once
-#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QSerialPort>
 #include <QString>
 
 #include "platform/Registry.h"
 #include "platform/SerialLink.h"
-
-class QSocketNotifier;
 
 namespace rheo {
 
@@ -22,8 +18,9 @@ namespace rheo {
 //
 // The notification reports CharactersReceived whenever characters arrive, and LinkLost once
 // when the device behind the open link goes away (adapter pulled, other end of a
-// pseudo-terminal closed); the link is closed by then, so the event loop does not spin on a
-// dead device.
+// pseudo-terminal closed). QSerialPort tells that by its errors: a ResourceError, or a read or
+// write error on a device that has hung up. The link is closed by then, so nothing keeps
+// waking the program for a dead device.
 class QtSerialLink : public QObject, public SerialLink {
     Q_OBJECT
   public:
@@ -37,6 +34,9 @@ class QtSerialLink : public QObject, public SerialLink {
     bool Open() override;
     bool Close() override;
     bool IsOpen() const override;
+    // On Windows every COM name is worth an opening; elsewhere the device must exist and be a
+    // character device (a symbolic link is followed).
+    bool DevicePresent() const override;
     Text ReadAll() override;
     bool Write(std::string_view text) override;
     void SetNotification(Notification notification) override;
@@ -44,17 +44,11 @@ class QtSerialLink : public QObject, public SerialLink {
     // The device the port number stands for; empty for a number below 1.
     QString DeviceName(int port) const;
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     void OnReadyRead();
     void OnError(QSerialPort::SerialPortError error);
     bool DeviceHungUp() const;
-    // Stops all activity on the dead device now; closes and notifies from the event loop.
-    void LoseLink();
     void FinishLosing(quint64 opening);
-    void SilenceNotifiers();
 
     Registry& registry_;
     QSerialPort port_;
@@ -62,10 +56,6 @@ class QtSerialLink : public QObject, public SerialLink {
     Notification notification_;
     quint64 opening_ = 0;  // counts openings, so a late loss never closes a newer opening
     bool losing_ = false;
-    QPointer<QSocketNotifier> readNotifier_;
-    QElapsedTimer window_;  // one-second window for counting errors and idle wake-ups
-    int errorsInWindow_ = 0;
-    int idleWakeUpsInWindow_ = 0;
 };
 
 }  // namespace rheo

@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Latency of the whole program from the last byte of an instrument message on a serial line to
+its row in the session file: the real program under Xvfb, a socat pseudo-terminal pair as the
+line, a new session opened through the file dialog, messages sent whole at random moments.
+    reception_latency.py --program BIN [--messages N] [--artefacts DIR]
+Prints the median, the 99th percentile and the worst case in milliseconds (nearest rank)."""
+
+import argparse
+import os
+import random
+import sys
+import time
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from e2e_support import MAIN_PREFIX, Rig, capture, check, row_count, wait_for  # noqa: E402
+
+
+def percentile(sorted_values, fraction):
+    rank = max(1, -(-len(sorted_values) * fraction // 1))  # nearest rank, rounded up
+    return sorted_values[int(rank) - 1]
+
+
+def measure(rig, count):
+    rig.plug_cable()
+    os.makedirs(os.path.dirname(rig.store_file))
+    with open(rig.store_file, "w") as f:
+        f.write('[Software\\Kavrel\\Quelmar]\n"Port1"="%s"\n"Puerto"=dword:00000001\n'
+                % rig.port_device)
+    process = rig.start_program()
+    rig.main_window(process)
+    path = os.path.join(rig.sessions, "latency")
+    rig.file_dialog(process, path, "n")
+    session_file = path + ".csv"
+    rig.wait_caption(process, MAIN_PREFIX + session_file)
+    random.seed(13)
+    latencies = []
+    for i in range(count):
+        time.sleep(random.uniform(0.0, 0.25))  # any phase of the receive tick
+        rig.send(capture(i, 1))
+        sent = time.monotonic()
+        size = os.stat(session_file).st_size
+        while True:
+            now = os.stat(session_file).st_size
+            if now != size and row_count(session_file) == i + 2:  # the header, then i + 1 rows
+                break
+            size = now
+            check(time.monotonic() - sent < 5, "no row for message %d" % i)
+            time.sleep(0.0005)
+        latencies.append((time.monotonic() - sent) * 1000)
+    rig.quit(process)
+    return sorted(latencies)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--messages", type=int, default=200)
+    parser.add_argument("--artefacts", default="/tmp/rheo-latency")
+    args = parser.parse_args()
+    rig_args = argparse.Namespace(program=args.program, artefacts=args.artefacts)
+    rig = Rig("latency", rig_args)
+    try:
+        values = measure(rig, args.messages)
+    finally:
+        rig.close()
+    print("last byte to row on disk, %d messages: median %.1f ms, 99th percentile %.1f ms, "
+          "worst %.1f ms" % (len(values), percentile(values, 0.5), percentile(values, 0.99),
+                             values[-1]))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
