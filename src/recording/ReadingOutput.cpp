@@ -1,5 +1,8 @@
 #include "recording/ReadingOutput.h"
 
+#include <cstring>
+#include <iterator>
+
 namespace rheo {
 
 Text HeaderLine(const Configuration& configuration, const Text& temperatureUnitSuffix,
@@ -19,19 +22,25 @@ Text RowLine(const Configuration& configuration, const Reading& reading, const T
 void AppendRow(Text& row, const Configuration& configuration, const Reading& reading,
                const Text& messageDate) {
     const Text& s = configuration.FieldSeparator;
-    const Text* fields[] = {&messageDate,       &reading.Hour,           &reading.Spindle,
-                            &reading.Rpm,       &reading.Temperature,    &reading.TemperatureError,
-                            &reading.Viscosity, &reading.ViscosityError, &reading.Torque};
-    std::size_t size = row.size() + 8 * s.size();
+    const Text* const fields[] = {
+        &messageDate,       &reading.Hour,           &reading.Spindle,
+        &reading.Rpm,       &reading.Temperature,    &reading.TemperatureError,
+        &reading.Viscosity, &reading.ViscosityError, &reading.Torque};
+    std::size_t size = row.size() + (std::size(fields) - 1) * s.size();
     for (const Text* field : fields) {
         size += field->size();
     }
-    row.reserve(size);
+    // One resize and plain copies: this runs for every reading of a replayed capture.
+    std::size_t at = row.size();
+    row.resize(size);
+    char* out = row.data();
     for (const Text* field : fields) {
         if (field != fields[0]) {
-            row += s;
+            std::memcpy(out + at, s.data(), s.size());
+            at += s.size();
         }
-        row += *field;
+        std::memcpy(out + at, field->data(), field->size());
+        at += field->size();
     }
 }
 
