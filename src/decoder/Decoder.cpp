@@ -392,11 +392,11 @@ void Decoder::ReadTorque(char c) {
 }
 
 void Decoder::Complete() {
-    Reading reading = working_;
-    reading.Date = clock_.DateText();
+    // The working reading itself is handed over, dated: no copy of its nine texts per message.
+    working_.Date = clock_.DateText();
     ResetDecoder();
     step_ = 0;
-    sink_.RecordReading(reading, messageDate_);
+    sink_.RecordReading(working_, messageDate_);
 }
 
 }  // namespace rheo

@@ -106,7 +106,7 @@ class Decoder {
     std::array<std::uint8_t, 2> digitSlots_{0, 0};
     Text fieldText_;
     RawTextBuffer rawText_;
-    Reading working_;  // Date unused; never cleared as a whole
+    Reading working_;  // never cleared as a whole; Date is set as a message completes
     Text messageDate_;
     bool viscosityInCentipoise_ = false;
 };

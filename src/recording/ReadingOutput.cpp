@@ -35,7 +35,11 @@ void AppendRow(Text& row, const Configuration& configuration, const Reading& rea
     row.resize(size);
     char* out = row.data();
     for (const Text* field : fields) {
-        if (field != fields[0]) {
+        if (field == fields[0]) {
+            // no separator before the first field
+        } else if (s.size() == 1) {
+            out[at++] = s[0];  // the usual one-character separator, without a call
+        } else {
             std::memcpy(out + at, s.data(), s.size());
             at += s.size();
         }
