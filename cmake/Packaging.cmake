@@ -67,8 +67,9 @@ if(UNIX AND NOT APPLE)
         set(CPACK_DEBIAN_PACKAGE_DEPENDS
             "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34), fonts-liberation")
     endif()
-    # The X11 platform plugin, for a desktop without one installed already.
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins")
+    # The X11 platform plugin, for a desktop without one installed already; the xdg tools that
+    # find the browser for the web link and the viewer for the log.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, xdg-utils")
 
     # postinst creates the machine-wide settings store, writable by the dialout group;
     # postrm removes it on purge.
