@@ -9,9 +9,11 @@ namespace rheo::bench {
 
 class TempDirectory {
   public:
-    TempDirectory() {
+    // Under `base`, or the system's temporary directory when it is empty.
+    explicit TempDirectory(const std::filesystem::path& base = {}) {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "rheo-bench-XXXXXX").string();
+            ((base.empty() ? std::filesystem::temp_directory_path() : base) / "rheo-bench-XXXXXX")
+                .string();
         if (::mkdtemp(pattern.data()) != nullptr) {
             path_ = pattern;
         }

@@ -58,15 +58,18 @@ if(UNIX AND NOT APPLE)
 
     # The libraries the executables link, as dpkg-shlibdeps finds them; where it is missing
     # (not a Debian system), the Qt 6 libraries of Debian 12 by name.
+    # Liberation Sans Narrow is the reading list's face, the one its values fit their columns in.
     find_program(RHEO_DPKG_SHLIBDEPS dpkg-shlibdeps)
     if(RHEO_DPKG_SHLIBDEPS)
         set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+        set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
     else()
         set(CPACK_DEBIAN_PACKAGE_DEPENDS
-            "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34)")
+            "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34), fonts-liberation")
     endif()
-    # The X11 platform plugin, for a desktop without one installed already.
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins")
+    # The X11 platform plugin, for a desktop without one installed already; the xdg tools that
+    # find the browser for the web link and the viewer for the log.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, xdg-utils")
 
     # postinst creates the machine-wide settings store, writable by the dialout group;
     # postrm removes it on purge.

@@ -24,7 +24,8 @@ ensure_packages() {
 # What building and testing the program needs.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev)
+    libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-liberation)  # the reading list's narrow face, for the program and its window tests
 TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils xdg-utils clang libclang-rt-14-dev
     fonts-dejavu-core)
 

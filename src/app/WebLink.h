@@ -21,8 +21,10 @@ inline constexpr const char* kBrowserNotStarted =
 inline constexpr const char* kBrowserNotStartedTitle = "Error";
 
 // Opens the maker's web address in the user's browser. A temporary TempHTM.htm in the program
-// directory is used to ask the desktop whether any program opens HTML documents; it is removed
-// again whatever happens. When that file cannot be created the address is opened directly.
+// directory is used to ask the desktop whether any program opens HTML documents; it is written
+// afresh (whatever was under that name, a link included, is removed first, never written
+// through) and removed again whatever happens. When that file cannot be created the address is
+// opened directly.
 void OpenWebPage(DesktopShell& shell, MessageBoxes& boxes, const std::string& programDirectory);
 
 }  // namespace rheo

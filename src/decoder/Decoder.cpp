@@ -1,5 +1,7 @@
 #include "decoder/Decoder.h"
 
+#include <cstring>
+
 namespace rheo {
 namespace {
 
@@ -48,15 +50,13 @@ bool IsLetter(std::string_view c) {
     }
 }
 
-void RawTextBuffer::Append(char c) {
-    if (bytes_.size() >= 2 * kMaxLength) {
-        bytes_.erase(0, bytes_.size() - (kMaxLength - 1));
-    }
-    bytes_.push_back(c);
+void RawTextBuffer::Shift() {
+    std::memmove(bytes_.data(), bytes_.data() + size_ - (kMaxLength - 1), kMaxLength - 1);
+    size_ = kMaxLength - 1;
 }
 
 std::string_view RawTextBuffer::View() const {
-    std::string_view all(bytes_);
+    const std::string_view all(bytes_.data(), size_);
     return all.size() > kMaxLength ? all.substr(all.size() - kMaxLength) : all;
 }
 
@@ -104,6 +104,14 @@ void Decoder::DecodeCharacter(char c) {
         case DecoderStage::ReadTorque:
             ReadTorque(c);
             break;
+    }
+}
+
+// Beside DecodeCharacter, so that the per-character work is inlined into this loop rather
+// than called once per character: the replay tool decodes whole captures through here.
+void Decoder::DecodeText(std::string_view text) {
+    for (const char c : text) {
+        DecodeCharacter(c);
     }
 }
 
@@ -384,11 +392,11 @@ void Decoder::ReadTorque(char c) {
 }
 
 void Decoder::Complete() {
-    Reading reading = working_;
-    reading.Date = clock_.DateText();
+    // The working reading itself is handed over, dated: no copy of its nine texts per message.
+    working_.Date = clock_.DateText();
     ResetDecoder();
     step_ = 0;
-    sink_.RecordReading(reading, messageDate_);
+    sink_.RecordReading(working_, messageDate_);
 }
 
 }  // namespace rheo

@@ -39,14 +39,24 @@ class RawTextBuffer {
   public:
     static constexpr std::size_t kMaxLength = 4096;
 
-    void Append(char c);
-    void Clear() { bytes_.clear(); }
+    void Append(char c) {
+        if (size_ == bytes_.size()) {
+            Shift();
+        }
+        bytes_[size_++] = c;
+    }
+    void Clear() { size_ = 0; }
     std::string_view View() const;
     bool EndsWith(std::string_view suffix) const;
     std::size_t Size() const { return View().size(); }
 
   private:
-    std::string bytes_;  // may hold up to twice kMaxLength; only the tail counts
+    void Shift();  // keeps the last kMaxLength - 1 characters, at the start
+
+    // Up to twice kMaxLength characters, so that the tail is moved only once every kMaxLength
+    // characters; only the last kMaxLength count.
+    std::array<char, 2 * kMaxLength> bytes_{};
+    std::size_t size_ = 0;
 };
 
 // The instrument's message decoder: a state machine fed one character at a time.
@@ -57,11 +67,8 @@ class Decoder {
         : configuration_(configuration), clock_(clock), sink_(sink), log_(log) {}
 
     void DecodeCharacter(char c);
-    void DecodeText(std::string_view text) {
-        for (char c : text) {
-            DecodeCharacter(c);
-        }
-    }
+    // DecodeCharacter for each character in turn.
+    void DecodeText(std::string_view text);
     // Back to SeekHour with an empty RawText; Step, DigitSlots, FieldText and the working
     // reading keep their values.
     void ResetDecoder();
@@ -99,7 +106,7 @@ class Decoder {
     std::array<std::uint8_t, 2> digitSlots_{0, 0};
     Text fieldText_;
     RawTextBuffer rawText_;
-    Reading working_;  // Date unused; never cleared as a whole
+    Reading working_;  // never cleared as a whole; Date is set as a message completes
     Text messageDate_;
     bool viscosityInCentipoise_ = false;
 };

@@ -2,9 +2,11 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyledItemDelegate>
@@ -74,6 +76,47 @@ class CompactRows : public QStyledItemDelegate {
     int height_;
 };
 
+// Cells with a margin of one pixel on either side instead of the style's three: the speed and
+// torque columns are only 20 pixels wide.
+class NarrowCellMargins : public QProxyStyle {
+  public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_FocusFrameHMargin) {
+            return 0;  // the cell's text margin is this plus one
+        }
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+// The list's face: a narrow one, by platform (Liberation Sans Narrow comes with the Debian
+// package's fonts), at the largest size up to 8 points (11 pixels) at which the widest values
+// the instrument sends for the date, the hour, the speed and the torque show whole in their
+// columns; not below 8 pixels.
+QFont ListFont(QFont font, int textMargin) {
+#ifdef _WIN32
+    font.setFamilies({QStringLiteral("Microsoft Sans Serif")});
+#else
+    font.setFamilies({QStringLiteral("Liberation Sans Narrow")});
+#endif
+    constexpr int kLargest = 11;
+    constexpr int kSmallest = 8;
+    for (int pixels = kLargest; pixels >= kSmallest; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        bool fits = true;
+        for (int column = 0; column < ReadingListModel::kColumns; ++column) {
+            const char* widest = ReadingListModel::kWidestValues[column];
+            fits = fits && metrics.horizontalAdvance(QString::fromLatin1(widest)) <=
+                               ReadingListModel::kWidths[column] - 2 * textMargin;
+        }
+        if (fits) {
+            break;
+        }
+    }
+    return font;
+}
+
 }  // namespace
 
 void FormMonitor::BuildList() {
@@ -81,13 +124,13 @@ void FormMonitor::BuildList() {
     list_ = new QTreeView(this);
     list_->setObjectName("ListView2");
     list_->setGeometry(0, 48, 561, 305);
-    // The columns are narrow (20 to 87 pixels): a small, narrow face shows most of each value.
-    QFont font = list_->font();
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans Narrow"),
-                      QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
-                      font.family()});
-    font.setPixelSize(11);
-    list_->setFont(font);
+    // The columns are narrow (20 to 87 pixels): slim cell margins and a narrow face sized so
+    // that the values show whole.
+    auto* cellStyle = new NarrowCellMargins;
+    cellStyle->setParent(list_);
+    list_->setStyle(cellStyle);
+    const int textMargin = cellStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1;
+    list_->setFont(ListFont(list_->font(), textMargin));
     list_->setModel(model_);
     list_->setRootIsDecorated(false);
     list_->setItemsExpandable(false);

@@ -8,6 +8,8 @@ const std::array<const char*, ReadingListModel::kColumns> ReadingListModel::kTit
     "Date", "Hour", "Spindle", "RPM", "Temp", "Error T", "Viscosity", "Error V", "%"};
 const std::array<int, ReadingListModel::kColumns> ReadingListModel::kWidths = {53, 40, 33, 20, 47,
                                                                                33, 87, 40, 20};
+const std::array<const char*, ReadingListModel::kColumns> ReadingListModel::kWidestValues = {
+    "07/12/2026", "00:34:12", "", "200", "", "", "", "", "100.0"};
 
 ReadingListModel::ReadingListModel(QObject* parent) : QAbstractTableModel(parent) {
     for (int column = 0; column < kColumns; ++column) {

@@ -17,6 +17,8 @@ class ReadingListModel : public QAbstractTableModel {
     // Titles at load time, and widths in pixels, of the nine columns.
     static const std::array<const char*, kColumns> kTitles;
     static const std::array<int, kColumns> kWidths;
+    // The widest values that must show whole (empty where a column may cut its text).
+    static const std::array<const char*, kColumns> kWidestValues;
 
     explicit ReadingListModel(QObject* parent = nullptr);
 

@@ -16,6 +16,12 @@ class DesktopShell {
     virtual int FindExecutable(const std::string& file) = 0;
     // Performs the verb "open" on a document or web address without waiting; false on failure.
     virtual bool Open(const std::string& target, bool maximised) = 0;
+    // Opens a web address in the web browser, the program the lookup finds for the given HTML
+    // page; false when it could not be started. The desktop's open operation on the address
+    // where the desktop knows a bare "www." host name for a web address (Windows).
+    virtual bool OpenWebAddress(const std::string& address, const std::string& /*page*/) {
+        return Open(address, false);
+    }
 };
 
 }  // namespace rheo

@@ -1,5 +1,8 @@
 #include "recording/ReadingOutput.h"
 
+#include <cstring>
+#include <iterator>
+
 namespace rheo {
 
 Text HeaderLine(const Configuration& configuration, const Text& temperatureUnitSuffix,
@@ -11,20 +14,64 @@ Text HeaderLine(const Configuration& configuration, const Text& temperatureUnitS
 }
 
 Text RowLine(const Configuration& configuration, const Reading& reading, const Text& messageDate) {
-    const Text& s = configuration.FieldSeparator;
-    return messageDate + s + reading.Hour + s + reading.Spindle + s + reading.Rpm + s +
-           reading.Temperature + s + reading.TemperatureError + s + reading.Viscosity + s +
-           reading.ViscosityError + s + reading.Torque;
+    Text row;
+    AppendRow(row, configuration, reading, messageDate);
+    return row;
 }
 
+void AppendRow(Text& row, const Configuration& configuration, const Reading& reading,
+               const Text& messageDate) {
+    const Text& s = configuration.FieldSeparator;
+    const Text* const fields[] = {
+        &messageDate,       &reading.Hour,           &reading.Spindle,
+        &reading.Rpm,       &reading.Temperature,    &reading.TemperatureError,
+        &reading.Viscosity, &reading.ViscosityError, &reading.Torque};
+    std::size_t size = row.size() + (std::size(fields) - 1) * s.size();
+    for (const Text* field : fields) {
+        size += field->size();
+    }
+    // One resize and plain copies: this runs for every reading of a replayed capture.
+    std::size_t at = row.size();
+    row.resize(size);
+    char* out = row.data();
+    for (const Text* field : fields) {
+        if (field == fields[0]) {
+            // no separator before the first field
+        } else if (s.size() == 1) {
+            out[at++] = s[0];  // the usual one-character separator, without a call
+        } else {
+            std::memcpy(out + at, s.data(), s.size());
+            at += s.size();
+        }
+        std::memcpy(out + at, field->data(), field->size());
+        at += field->size();
+    }
+}
+
+namespace {
+
+// The unit followed by "]"; false when the suffix held that already (nothing to change).
+bool SetUnitSuffix(Text& suffix, const Text& unit) {
+    if (suffix.size() == unit.size() + 1 && suffix.starts_with(unit) && suffix.back() == ']') {
+        return false;
+    }
+    suffix = unit + "]";
+    return true;
+}
+
+}  // namespace
+
+// Every message announces its units; the caption is only rebuilt when one changes.
 void ReadingOutput::ShowTemperatureUnit(const Text& unit) {
-    view_.SetColumnCaption(5, "Temp [\xBA" + unit + "]");
-    temperatureUnitSuffix_ = unit + "]";
+    if (SetUnitSuffix(temperatureUnitSuffix_, unit)) {
+        view_.SetColumnCaption(5, "Temp [\xBA" + temperatureUnitSuffix_);
+    }
 }
 
 void ReadingOutput::ShowViscosityUnit(const Text& unit) {
-    view_.SetColumnCaption(7, "Viscosity [" + unit + "]");
-    viscosityUnitSuffix_ = unit + "]";
+    if (SetUnitSuffix(viscosityUnitSuffix_, unit)) {
+        view_.SetColumnCaption(7, "Viscosity [" + viscosityUnitSuffix_);
+    }
 }
 
 void ReadingOutput::RecordReading(const Reading& reading, const Text& messageDate) {
@@ -47,8 +94,10 @@ void ReadingOutput::RecordReading(const Reading& reading, const Text& messageDat
     if (session_.SessionFilePath.empty()) {
         return;
     }
-    const Text row = RowLine(configuration_, reading, messageDate) + "\r\n";
-    if (!file_.WriteLine(row) || !file_.CommitRow()) {
+    row_.clear();
+    AppendRow(row_, configuration_, reading, messageDate);
+    row_ += kCrLf;
+    if (!file_.WriteLine(row_) || !file_.CommitRow()) {
         AbandonSession(true);
     }
 }

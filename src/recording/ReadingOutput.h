@@ -20,6 +20,9 @@ Text HeaderLine(const Configuration& configuration, const Text& temperatureUnitS
                 const Text& viscosityUnitSuffix);
 // One session-file row (without its CR LF).
 Text RowLine(const Configuration& configuration, const Reading& reading, const Text& messageDate);
+// The same row appended to `row`.
+void AppendRow(Text& row, const Configuration& configuration, const Reading& reading,
+               const Text& messageDate);
 
 // What happens to every decoded reading: the history and the list, the current units, the
 // session file and the "Start of process" entry, and the abandoning of a session whose file can
@@ -66,6 +69,7 @@ class ReadingOutput : public DecoderSink {
     ReadingHistory history_;
     Text temperatureUnitSuffix_;
     Text viscosityUnitSuffix_;
+    Text row_;  // reused for every row, so that a row costs no allocation
     bool awaitingUser_ = false;
 };
 

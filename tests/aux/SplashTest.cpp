@@ -1,7 +1,7 @@
 // The splash and about window as a real (offscreen) window, shown modally the way start-up and
 // the about command show it, with real timers and synthesized pointer events; its web link and
-// the desktop shell it goes through, with the real xdg-mime and scripts that record what they
-// were asked to open.
+// the desktop shell it goes through, with the real xdg-mime on a desktop of the test's own and
+// a stand-in browser installed as a desktop entry.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <tuple>
 
@@ -133,43 +135,115 @@ const std::string kNoBrowser = "Atenci\xF3n: No se ha encontrado ning\xFAn naveg
 const std::string kNotStarted =
     "Error: No se ha podido arrancar el navegador navegador asosciado.\n";
 
-TEST(OpenWebPage, AsksTheDesktopForAnHtmlHandlerBeforeOpeningTheMakersAddress) {
+// A desktop of its own for the real xdg-mime and the shell's entry lookup: home, data and
+// configuration folders in a temporary folder, no desktop environment's tools; the process's
+// environment comes back as it was.
+class ScopedDesktop {
+  public:
+    ScopedDesktop() {
+        const std::string d = dir.Path().string();
+        Set("HOME", d);
+        Set("XDG_DATA_HOME", d + "/data");
+        Set("XDG_DATA_DIRS", d + "/system");
+        Set("XDG_CONFIG_HOME", d + "/config");
+        Set("XDG_CONFIG_DIRS", d + "/system-config");
+        Set("XDG_CURRENT_DESKTOP", "X-Generic");
+        fs::create_directories(d + "/data/applications");
+        fs::create_directories(d + "/config");
+    }
+    ~ScopedDesktop() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
+        }
+    }
+    // An application's desktop entry under the id, made the desktop's choice for HTML pages.
+    void InstallBrowser(const std::string& id, const std::string& relativePath,
+                        const std::string& exec) {
+        const fs::path entry = dir.Path() / "data/applications" / relativePath;
+        fs::create_directories(entry.parent_path());
+        WriteFile(entry.string(), "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec +
+                                      "\nMimeType=text/html;\n\n[Desktop Action new]\n"
+                                      "Exec=false\n");
+        WriteFile(dir.File("config/mimeapps.list"),
+                  "[Default Applications]\ntext/html=" + id + "\n");
+    }
+    TempDir dir;
+
+  private:
+    void Set(const std::string& name, const std::string& value) {
+        const char* old = std::getenv(name.c_str());
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(OpenWebPage, StartsTheDesktopsBrowserForHtmlPagesWithTheAddressOrSaysWhyNot) {
+    ScopedDesktop desktop;
     TempDir program;
-    TempDir desktop;  // its configuration, its applications and the scripts here
-    const std::string d = desktop.Path().string();
-    // The real xdg-mime, on a desktop with no applications and no associations to begin with.
-    const std::string lookup = WriteScript(
-        desktop, "lookup",
-        "exec env -i PATH=\"$PATH\" HOME=" + d + " XDG_DATA_HOME=" + d + " XDG_DATA_DIRS=" + d +
-            " XDG_CONFIG_HOME=" + d + " XDG_CONFIG_DIRS=" + d + " xdg-mime \"$@\"\n");
-    const std::string opened = desktop.File("opened");
-    // The opener writes what it was asked to open to a file, in one step.
-    PosixDesktopShell shell(
-        lookup, WriteScript(desktop, "opener",
-                            "echo \"$1\" > " + opened + ".tmp; mv " + opened + ".tmp " + opened));
+    PosixDesktopShell shell;  // the real xdg-mime
     const std::string temp = program.File("TempHTM.htm");
     WriteFile(temp, "an older page that is longer than the line written by the link\n");
     ScriptedBoxes boxes;
     std::string whileShown;
     boxes.whileShown = [&] { whileShown = ReadFile(temp); };
 
+    // No browser at all: the lookup finds nothing and nothing is launched.
     OpenWebPage(shell, boxes, program.Path().string());
     EXPECT_EQ(Shown(boxes), kNoBrowser);
     EXPECT_EQ(whileShown, "\"<HTML> <\\HTML>\"\r\n");  // the old file was replaced
     EXPECT_FALSE(fs::exists(temp));
-    QTest::qWait(300);
-    EXPECT_FALSE(fs::exists(opened));
 
-    // A browser made the default for HTML documents, as a desktop's settings do.
-    fs::create_directories(d + "/applications");
-    WriteFile(d + "/applications/browser.desktop",
-              "[Desktop Entry]\nType=Application\nName=B\nExec=true %u\nMimeType=text/html;\n");
-    WriteFile(d + "/mimeapps.list", "[Default Applications]\ntext/html=browser.desktop\n");
+    // A browser installed as a desktop entry (a vendor's, in a subfolder) records its arguments.
+    const std::string arguments = desktop.dir.File("arguments");
+    const std::string browser = WriteScript(
+        desktop.dir, "browser",
+        "printf '%s\\n' \"$@\" > " + arguments + ".tmp; mv " + arguments + ".tmp " + arguments);
+    desktop.InstallBrowser("vendor-browser.desktop", "vendor/browser.desktop",
+                           browser + " \"--title=Stand in\" %u");
+    boxes.shown.clear();
     OpenWebPage(shell, boxes, program.Path().string());
-    EXPECT_EQ(Shown(boxes), kNoBrowser);  // nothing more
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(opened); }));
-    EXPECT_EQ(ReadFile(opened), "www.kavrel.example\n");
+    EXPECT_EQ(Shown(boxes), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(arguments); }));
+    EXPECT_EQ(ReadFile(arguments), "--title=Stand in\nhttp://www.kavrel.example\n");
     EXPECT_FALSE(fs::exists(temp));
+
+    // A browser that is there but cannot be started (its interpreter is gone).
+    const std::string broken = desktop.dir.File("broken");
+    WriteFile(broken, "#!" + desktop.dir.File("uninstalled") + "\n");
+    fs::permissions(broken, fs::perms::owner_all);
+    desktop.InstallBrowser("broken.desktop", "broken.desktop", broken + " %U");
+    OpenWebPage(shell, boxes, program.Path().string());
+    EXPECT_EQ(Shown(boxes), kNotStarted);
+    EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST(OpenWebPage, NeverWritesThroughALinkPlantedAsTheTemporaryPage) {
+    TempDir program;
+    TempDir elsewhere;
+    const std::string target = elsewhere.File("precious");
+    WriteFile(target, "what the link points to\n");
+    const std::string temp = program.File("TempHTM.htm");
+    fs::create_symlink(target, temp);
+    struct PageCheckingShell : ScriptedShell {
+        int FindExecutable(const std::string& file) override {
+            pageIsALink = fs::is_symlink(file);
+            page = ReadFile(file);
+            return ScriptedShell::FindExecutable(file);
+        }
+        bool pageIsALink = true;
+        std::string page;
+    } shell;
+    ScriptedBoxes boxes;
+    OpenWebPage(shell, boxes, program.Path().string());
+    EXPECT_FALSE(shell.pageIsALink);
+    EXPECT_EQ(shell.page, "\"<HTML> <\\HTML>\"\r\n");
+    EXPECT_EQ(ReadFile(target), "what the link points to\n");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(temp)));
 }
 
 TEST(OpenWebPage, OpensTheAddressWhenTheLookupFindsAProgramOrTheFileCannotBeMade) {
@@ -202,8 +276,6 @@ TEST(PosixDesktopShell, AnswersInTheMannerOfTheWindowsCallAndOpensWithoutWaiting
     TempDir tools;
     const std::string page = tools.File("page.htm");
     WriteFile(page, "x");
-    const std::string lookup = WriteScript(tools, "lookup", "echo browser.desktop\n");
-    EXPECT_EQ(PosixDesktopShell(lookup).FindExecutable(page), 33);
     EXPECT_EQ(PosixDesktopShell(WriteScript(tools, "silent", "")).FindExecutable(page), 31);
     EXPECT_EQ(PosixDesktopShell(WriteScript(tools, "bad", "echo x; exit 1")).FindExecutable(page),
               31);

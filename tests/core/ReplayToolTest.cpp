@@ -84,6 +84,12 @@ TEST_F(ReplayToolTest, BadOptionsUnreadableInputAndUnwritableOutputFailClearly) 
         EXPECT_NE(RunReplay("--output /dev/full " + dir.File("in.bin"), &errors, dir.File("err")),
                   0);
         EXPECT_NE(errors.find("cannot write"), std::string::npos);
+        // A log that cannot be written is a failed run too, reported once.
+        EXPECT_NE(
+            RunReplay("--log /dev/full --output " + dir.File("out.csv") + " " + dir.File("in.bin"),
+                      &errors, dir.File("err")),
+            0);
+        EXPECT_EQ(errors, "rheotrack-replay: cannot write the event log /dev/full\n");
     }
     EXPECT_NE(RunReplay("--config " + dir.File("missing.txt") + " " + dir.File("in.bin"), &errors,
                         dir.File("err")),

@@ -20,6 +20,7 @@ class GuiTest : public QObject {
 
   private slots:
     void ReadingListThroughWrappingAndUnits();
+    void ValuesShowWholeInTheirColumns();
     void CommandsOfTheToolbarAndTheMenu();
     void PortMarksAndReceptionUnderTheRealDialogs();
     void MessageBoxLooksAndAnswers();

@@ -2,6 +2,7 @@
 // after readings fed as instrument text, the unit titles, and a picture of the window for the
 // reviewer.
 #include <QDir>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QScreen>
 #include <QScrollBar>
@@ -72,4 +73,31 @@ void GuiTest::ReadingListThroughWrappingAndUnits() {
     QVERIFY(host.form->engine().Feed(NumberedMessage(26, "F", "mPas")));
     QCOMPARE(title(4), QString::fromUtf8("Temp [\u00BAF]"));
     QCOMPARE(title(6), QStringLiteral("Viscosity [mPas]"));
+}
+
+// The widest date, hour, speed and torque are drawn whole at the list's narrow widths: each
+// text's advance in the list's face is within its column less the cell's two text margins.
+void GuiTest::ValuesShowWholeInTheirColumns() {
+    TestHost host;
+    QVERIFY(host.Start());
+    QTreeView* list = host.List();
+    QVERIFY(host.form->engine().Feed(Message("00:34:12", "200", "27.5C", "cP: 00001250", "100")));
+    // The face the Debian package depends on, not a wider one put in its place.
+    QCOMPARE(QFontInfo(list->font()).family(), QStringLiteral("Liberation Sans Narrow"));
+    const QFontMetrics metrics(list->font());
+    const int margins =
+        2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+    const std::pair<int, QString> widest[] = {
+        {0, "07/12/2026"}, {1, "00:34:12"}, {3, "200"}, {8, "100.0"}};
+    for (const auto& [column, text] : widest) {
+        const int room = list->header()->sectionSize(column) - margins;
+        QVERIFY2(metrics.horizontalAdvance(text) <= room,
+                 qPrintable(QStringLiteral("%1: %2 > %3")
+                                .arg(text)
+                                .arg(metrics.horizontalAdvance(text))
+                                .arg(room)));
+    }
+    QCOMPARE(RowCells(list, 0).mid(1, 3), (QStringList{"00:34:12", "LCP", "200"}));
+    QDir().mkpath(QStringLiteral(RHEO_ARTEFACTS_DIR));
+    QVERIFY(list->grab().save(QStringLiteral(RHEO_ARTEFACTS_DIR "/reading-list-values.png")));
 }

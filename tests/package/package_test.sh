@@ -89,7 +89,7 @@ version="$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackCo
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "   Depends: $depends"
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 fonts-liberation; do
     [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] ||
         fail "Depends does not name $lib"
 done

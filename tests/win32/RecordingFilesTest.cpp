@@ -5,6 +5,7 @@
 #include "TempDirectory.h"
 #include "app/Configuration.h"
 #include "platform/LiveSessionFile.h"
+#include "platform/NewFile.h"
 #include "recording/EventLog.h"
 
 namespace rheo {
@@ -32,6 +33,14 @@ TEST(RecordingFilesTest, EventLogLinesEndInCrLfAndKeepTheirBytes) {
     EXPECT_EQ(ReadBytes(dir.File("vlog.txt")),
               "05/12/2026 14:06:11 Start of process\r\n"
               "05/12/2026 14:06:11 Viscosity Error::T: 27.5\xBA\rcP: Out of Range\r\n");
+}
+
+TEST(RecordingFilesTest, NewFileReplacesWhatWasThereAndFailsWhereNoFileCanBeMade) {
+    TempDirectory dir;
+    WriteBytes(dir.File("TempHTM.htm"), "an older page, longer than the new one\r\n");
+    EXPECT_TRUE(WriteNewFile(dir.File("TempHTM.htm"), "\"<HTML> <\\HTML>\"\r\n"));
+    EXPECT_EQ(ReadBytes(dir.File("TempHTM.htm")), "\"<HTML> <\\HTML>\"\r\n");
+    EXPECT_FALSE(WriteNewFile(dir.File("missing\\TempHTM.htm"), "x"));
 }
 
 TEST(RecordingFilesTest, LiveSessionFileHasEveryRowOnDiskAtOnceAndReportsFailures) {

@@ -15,8 +15,8 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/MonitorView.h"
+#include "recording/BufferedEventLog.h"
 #include "recording/BufferedSessionFile.h"
-#include "recording/EventLog.h"
 
 namespace {
 
@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
     }
 
     rheo::OverridableClock clock(options->date, options->time);
-    rheo::EventLog log(options->log, clock);
+    // Batch work: the log through one buffered handle, not an open and close per entry.
+    rheo::BufferedEventLog log(options->log, clock);
     rheo::BufferedSessionFile file;
     rheo::NoMonitorView view;
     StderrMessageBoxes boxes;
@@ -152,11 +153,15 @@ int main(int argc, char** argv) {
         std::fclose(input);
     }
     const bool written = file.Finish();
+    const bool logged = log.Finish();
     if (readFailed) {
         return Fail("cannot read " + options->input);
     }
     if (!written || boxes.shown > 0) {
         return Fail("cannot write " + options->output);
+    }
+    if (!logged) {
+        return Fail("cannot write the event log " + *options->log);
     }
     return 0;
 }

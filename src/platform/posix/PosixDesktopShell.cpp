@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 extern char** environ;
 
@@ -155,56 +157,20 @@ std::string LowerExtension(const std::string& file) {
     ::_exit(code);
 }
 
-}  // namespace
-
-PosixDesktopShell::PosixDesktopShell(std::string lookupTool, std::string openTool)
-    : lookupTool_(std::move(lookupTool)), openTool_(std::move(openTool)) {}
-
-std::string PosixDesktopShell::MimeType(const std::string& file, bool& toolMissing) {
-    toolMissing = false;
-    const std::string extension = LowerExtension(file);
-    if (extension == "htm" || extension == "html") {
-        return "text/html";
+// Starts the program with the arguments (the first being its name, looked up in PATH without a
+// slash) as a grandchild in a session of its own and returns without waiting for it: the
+// intermediate child ends at once and is reaped here, so the program belongs to no one in this
+// process and leaves no zombie behind. True when the program was started; a pipe closed on exec
+// tells.
+bool StartDetached(std::vector<std::string> arguments) {
+    if (arguments.empty()) {
+        return false;
     }
-    if (extension == "txt") {
-        return "text/plain";
-    }
-    const Captured run = RunQuery({lookupTool_, "query", "filetype", file});
-    toolMissing = ToolMissing(run);
-    return run.exitStatus == 0 ? run.output : std::string();
-}
-
-int PosixDesktopShell::FindExecutable(const std::string& file) {
-    if (::access(file.c_str(), F_OK) != 0) {
-        return kNotFound;
-    }
-    bool toolMissing = false;
-    const std::string mimeType = MimeType(file, toolMissing);
-    if (toolMissing) {
-        return kNotFound;
-    }
-    if (mimeType.empty()) {
-        return kNoAssociation;
-    }
-    const Captured run = RunQuery({lookupTool_, "query", "default", mimeType});
-    if (ToolMissing(run)) {
-        return kNotFound;
-    }
-    // The tool names the handler's .desktop entry, or prints nothing when there is none.
-    return run.exitStatus == 0 && !run.output.empty() ? kFound : kNoAssociation;
-}
-
-bool PosixDesktopShell::Open(const std::string& target, bool /*maximised*/) {
-    const std::string program = FindProgram(openTool_);
+    const std::string program = FindProgram(arguments.front());
     if (program.empty()) {
         return false;
     }
-    std::vector<std::string> arguments{openTool_, target};
     std::vector<char*> argv = ArgumentVector(arguments);
-
-    // The opener runs as a grandchild in a session of its own: the intermediate child ends at
-    // once and is reaped here, so the opener belongs to no one in this process and leaves no
-    // zombie behind. A pipe closed on exec tells whether the opener could be started.
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
         return false;
@@ -252,6 +218,312 @@ bool PosixDesktopShell::Open(const std::string& target, bool /*maximised*/) {
     } while (n < 0 && errno == EINTR);
     ::close(report[0]);
     return n == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string Environment(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value ? std::string(value) : fallback;
+}
+
+// The desktop entry named first in the lookup tool's answer ("a.desktop;b.desktop").
+std::string FirstEntryId(const std::string& answer) {
+    std::string id = answer.substr(0, answer.find_first_of(";\n"));
+    id = Trimmed(id);
+    if (id.find('/') != std::string::npos || !id.ends_with(".desktop")) {
+        return {};
+    }
+    return id;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The entry with that id under an applications folder: "vendor-app.desktop" is the file of that
+// name, or "app.desktop" in the subfolder "vendor".
+std::string FindEntryUnder(const std::string& directory, const std::string& id) {
+    if (IsRegularFile(directory + "/" + id)) {
+        return directory + "/" + id;
+    }
+    for (std::size_t dash = id.find('-'); dash != std::string::npos;
+         dash = id.find('-', dash + 1)) {
+        const std::string sub = directory + "/" + id.substr(0, dash);
+        if (IsDirectory(sub)) {
+            if (std::string found = FindEntryUnder(sub, id.substr(dash + 1)); !found.empty()) {
+                return found;
+            }
+        }
+    }
+    return {};
+}
+
+// The entry's file along the desktop's data folders, the user's first.
+std::string FindDesktopEntry(const std::string& id) {
+    if (id.empty()) {
+        return {};
+    }
+    const std::string home = Environment("HOME", "");
+    std::string directories = Environment("XDG_DATA_HOME", home + "/.local/share");
+    directories += ':' + Environment("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+    std::size_t start = 0;
+    while (start <= directories.size()) {
+        std::size_t end = directories.find(':', start);
+        if (end == std::string::npos) {
+            end = directories.size();
+        }
+        const std::string directory = directories.substr(start, end - start);
+        if (!directory.empty()) {
+            if (std::string found = FindEntryUnder(directory + "/applications", id);
+                !found.empty()) {
+                return found;
+            }
+            // The lookup tool also takes the entry from a subfolder under its plain name.
+            std::error_code error;
+            for (const auto& sub :
+                 std::filesystem::directory_iterator(directory + "/applications", error)) {
+                const std::string candidate = sub.path().string() + "/" + id;
+                if (sub.is_directory(error) && IsRegularFile(candidate)) {
+                    return candidate;
+                }
+            }
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+// A string value's escapes: \s \n \t \r and \\.
+std::string Unescaped(const std::string& value) {
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            out += value[i];
+            continue;
+        }
+        switch (value[++i]) {
+            case 's':
+                out += ' ';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            default:
+                out += value[i];
+                break;
+        }
+    }
+    return out;
+}
+
+DesktopEntry ReadDesktopEntry(const std::string& path) {
+    DesktopEntry entry;
+    if (path.empty()) {
+        return entry;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    bool inMainGroup = false;
+    std::size_t read = 0;
+    while (read < kMaxCapture && std::getline(in, line)) {
+        read += line.size() + 1;
+        line = Trimmed(line);
+        if (line.starts_with('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (!inMainGroup || line.starts_with('#') || equals == std::string::npos) {
+            continue;
+        }
+        const std::string key = Trimmed(line.substr(0, equals));
+        const std::string value = Unescaped(Trimmed(line.substr(equals + 1)));
+        if (key == "Exec") {
+            entry.exec = value;
+        } else if (key == "Name") {
+            entry.name = value;
+        } else if (key == "Icon") {
+            entry.icon = value;
+        }
+    }
+    entry.path = path;
+    return entry;
+}
+
+// The words of an Exec line: blanks separate them, double quotes hold blanks, and inside quotes
+// a backslash takes the next character as it is.
+std::vector<std::string> ExecWords(const std::string& exec) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (std::size_t i = 0; i < exec.size(); ++i) {
+        const char c = exec[i];
+        if (quoted) {
+            if (c == '"') {
+                quoted = false;
+            } else if (c == '\\' && i + 1 < exec.size()) {
+                word += exec[++i];
+            } else {
+                word += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+            inWord = true;
+        } else if (c == ' ' || c == '\t') {
+            if (inWord) {
+                words.push_back(word);
+                word.clear();
+                inWord = false;
+            }
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+// The entry's command line for one address: %u %U %f %F stand for it (given last when the line
+// names none), %i for the icon option, %c for the name, %k for the entry's file, %% for "%";
+// other field codes are dropped.
+std::vector<std::string> CommandLine(const DesktopEntry& entry, const std::string& address) {
+    std::vector<std::string> arguments;
+    bool addressGiven = false;
+    for (const std::string& word : ExecWords(entry.exec)) {
+        if (word == "%i") {
+            if (!entry.icon.empty()) {
+                arguments.insert(arguments.end(), {"--icon", entry.icon});
+            }
+            continue;
+        }
+        std::string expanded;
+        bool onlyCodes = true;
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            if (word[i] != '%' || i + 1 == word.size()) {
+                expanded += word[i];
+                onlyCodes = false;
+                continue;
+            }
+            switch (word[++i]) {
+                case 'u':
+                case 'U':
+                case 'f':
+                case 'F':
+                    expanded += address;
+                    addressGiven = true;
+                    onlyCodes = false;
+                    break;
+                case 'c':
+                    expanded += entry.name;
+                    onlyCodes = false;
+                    break;
+                case 'k':
+                    expanded += entry.path;
+                    onlyCodes = false;
+                    break;
+                case '%':
+                    expanded += '%';
+                    onlyCodes = false;
+                    break;
+                default:
+                    break;
+            }
+        }
+        if (!onlyCodes) {
+            arguments.push_back(expanded);
+        }
+    }
+    if (!arguments.empty() && !addressGiven) {
+        arguments.push_back(address);
+    }
+    return arguments;
+}
+
+}  // namespace
+
+PosixDesktopShell::PosixDesktopShell(std::string lookupTool, std::string openTool)
+    : lookupTool_(std::move(lookupTool)), openTool_(std::move(openTool)) {}
+
+std::string PosixDesktopShell::MimeType(const std::string& file, bool& toolMissing) {
+    toolMissing = false;
+    const std::string extension = LowerExtension(file);
+    if (extension == "htm" || extension == "html") {
+        return "text/html";
+    }
+    if (extension == "txt") {
+        return "text/plain";
+    }
+    const Captured run = RunQuery({lookupTool_, "query", "filetype", file});
+    toolMissing = ToolMissing(run);
+    return run.exitStatus == 0 ? run.output : std::string();
+}
+
+bool PosixDesktopShell::Open(const std::string& target, bool /*maximised*/) {
+    return StartDetached({openTool_, target});
+}
+
+int PosixDesktopShell::FindExecutable(const std::string& file) {
+    if (::access(file.c_str(), F_OK) != 0) {
+        return kNotFound;
+    }
+    int result = kNotFound;
+    Handler(file, result);
+    return result;
+}
+
+bool PosixDesktopShell::OpenWebAddress(const std::string& address, const std::string& page) {
+    int result = kNotFound;
+    const DesktopEntry entry = Handler(page, result);
+    if (result != kFound) {
+        return false;
+    }
+    // A browser takes a bare host name for a file of that name; it is given a web address.
+    const std::string url =
+        address.find("://") == std::string::npos ? "http://" + address : address;
+    return StartDetached(CommandLine(entry, url));
+}
+
+DesktopEntry PosixDesktopShell::Handler(const std::string& file, int& result) {
+    bool toolMissing = false;
+    const std::string mimeType = MimeType(file, toolMissing);
+    result = kNotFound;
+    if (toolMissing) {
+        return {};
+    }
+    result = kNoAssociation;
+    if (mimeType.empty()) {
+        return {};
+    }
+    const Captured run = RunQuery({lookupTool_, "query", "default", mimeType});
+    if (ToolMissing(run)) {
+        result = kNotFound;
+        return {};
+    }
+    // The tool names the handler's desktop entry, or prints nothing when there is none; an
+    // entry that cannot be found or runs nothing is no handler either.
+    if (run.exitStatus != 0) {
+        return {};
+    }
+    DesktopEntry entry = ReadDesktopEntry(FindDesktopEntry(FirstEntryId(run.output)));
+    if (!entry.exec.empty()) {
+        result = kFound;
+    }
+    return entry;
 }
 
 }  // namespace rheo
