@@ -130,12 +130,8 @@ long FileRegistry::Update(Change change) {
     }
     SettingsText text;
     long status = Load(text);
-    if (status == 0) {
-        status = change(text);
-    }
-    if (status == 0) {
-        status = Replace(file_, text.Format());
-    }
+    status = status != 0 ? status : change(text);
+    status = status != 0 ? status : Replace(file_, text.Format());
     if (status == 0) {
         ::fsync(lock.fd);  // the rename itself made durable; the content already is
     }
@@ -160,21 +156,13 @@ long FileRegistry::OpenKey(RegKey root, const std::string& path, std::uint32_t /
 }
 
 long FileRegistry::CreateKey(RegKey root, const std::string& path, RegKey& key) {
-    key = 0;
-    if (root != kHkeyLocalMachine) {
-        return kErrorInvalidHandle;
-    }
     // The file is only rewritten when the key is new.
-    if (OpenKey(root, path, kKeyAccess, key) == 0) {
-        return 0;
+    if (OpenKey(root, path, kKeyAccess, key) == 0 || root != kHkeyLocalMachine) {
+        return key != 0 ? 0 : kErrorInvalidHandle;
     }
     const long status =
         Update([&](SettingsText& text) { return text.AddKey(path) ? 0 : kErrorInvalidParameter; });
-    if (status != 0) {
-        return status;
-    }
-    handles_[key = nextHandle_++] = path;
-    return 0;
+    return status != 0 ? status : OpenKey(root, path, kKeyAccess, key);
 }
 
 long FileRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t type,
