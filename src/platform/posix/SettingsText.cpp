@@ -85,8 +85,9 @@ std::optional<std::pair<std::string, SettingsText::Value>> ParseValue(std::strin
     }
     line = Trim(line.substr(1));
     SettingsText::Value value;
-    if (auto text = Unquote(line); text && line.empty()) {
-        return std::pair{*name, SettingsText::Value{kText, *text}};
+    if (std::string_view rest = line; auto text = Unquote(rest)) {
+        return rest.empty() ? std::optional{std::pair{*name, SettingsText::Value{kText, *text}}}
+                            : std::nullopt;
     }
     if (line.substr(0, 6) != "dword:" || line.size() < 7 || line.size() > 14) {
         return std::nullopt;
