@@ -1,13 +1,14 @@
 #include "platform/posix/SettingsText.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 
 namespace rheo {
 namespace {
 
 constexpr std::uint32_t kText = 1;
 constexpr std::uint32_t kNumber = 4;
-constexpr const char* kHexDigits = "0123456789abcdef";
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -24,12 +25,15 @@ std::string_view Trim(std::string_view s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+// The number written in hexadecimal with all of these digits, at most eight.
+std::optional<std::uint32_t> Hex(std::string_view digits) {
+    std::uint32_t number = 0;
+    const char* end = digits.data() + digits.size();
+    if (digits.empty() || digits.size() > 8 ||
+        std::from_chars(digits.data(), end, number, 16).ptr != end) {
+        return std::nullopt;
     }
-    c = static_cast<char>(c | 0x20);
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    return number;
 }
 
 std::string Quote(std::string_view bytes) {
@@ -40,9 +44,9 @@ std::string Quote(std::string_view bytes) {
             out += '\\';
             out += ch;
         } else if (c < 0x20 || c == 0x7F) {
-            out += "\\x";
-            out += kHexDigits[c >> 4];
-            out += kHexDigits[c & 0xF];
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
         } else {
             out += ch;
         }
@@ -65,9 +69,8 @@ std::optional<std::string> Unquote(std::string_view& s) {
         if (s[i] == '\\' && (next == '\\' || next == '"')) {
             out += next;
             ++i;
-        } else if (s[i] == '\\' && next == 'x' && i + 3 < s.size() && HexValue(s[i + 2]) >= 0 &&
-                   HexValue(s[i + 3]) >= 0) {
-            out += static_cast<char>(HexValue(s[i + 2]) * 16 + HexValue(s[i + 3]));
+        } else if (s[i] == '\\' && next == 'x' && i + 3 < s.size() && Hex(s.substr(i + 2, 2))) {
+            out += static_cast<char>(*Hex(s.substr(i + 2, 2)));
             i += 3;
         } else {
             out += s[i];  // not an escape: the backslash stands for itself
@@ -84,39 +87,32 @@ std::optional<std::pair<std::string, SettingsText::Value>> ParseValue(std::strin
         return std::nullopt;
     }
     line = Trim(line.substr(1));
-    SettingsText::Value value;
     if (std::string_view rest = line; auto text = Unquote(rest)) {
         return rest.empty() ? std::optional{std::pair{*name, SettingsText::Value{kText, *text}}}
                             : std::nullopt;
     }
-    if (line.substr(0, 6) != "dword:" || line.size() < 7 || line.size() > 14) {
+    const auto number = line.substr(0, 6) == "dword:" ? Hex(line.substr(6)) : std::nullopt;
+    if (!number) {
         return std::nullopt;
     }
-    std::uint32_t number = 0;
-    for (const char c : line.substr(6)) {
-        if (HexValue(c) < 0) {
-            return std::nullopt;
-        }
-        number = number * 16 + static_cast<std::uint32_t>(HexValue(c));
+    std::string bytes(4, '\0');
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<char>((*number >> (8 * i)) & 0xFF);
     }
-    value.type = kNumber;
-    for (int i = 0; i < 4; ++i) {
-        value.data += static_cast<char>((number >> (8 * i)) & 0xFF);
-    }
-    return std::pair{*name, value};
+    return std::pair{*name, SettingsText::Value{kNumber, bytes}};
 }
 
 std::string FormatValue(const std::string& name, const SettingsText::Value& value) {
     if (value.type == kText) {
         return Quote(name) + "=" + Quote(value.data);
     }
-    std::string line = Quote(name) + "=dword:";
-    for (int i = 3; i >= 0; --i) {
-        const auto c = static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
-        line += kHexDigits[c >> 4];
-        line += kHexDigits[c & 0xF];
+    std::uint32_t number = 0;
+    for (std::size_t i = 4; i-- > 0;) {
+        number = (number << 8) | static_cast<unsigned char>(value.data[i]);
     }
-    return line;
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(number));
+    return Quote(name) + "=dword:" + digits;
 }
 
 }  // namespace
