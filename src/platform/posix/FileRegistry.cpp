@@ -40,7 +40,7 @@ std::string Folder(const std::string& file) {
 // takes a write whole unless the device is full, so a short write is a failure.
 long Replace(const std::string& file, const std::string& content) {
     std::string temporary = file + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         return Status(errno, kErrorWriteFault);
     }
