@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Fuzzes the engine for a minute: arbitrary bytes through the decoder and the reading output
-# with a live session file, every invariant checked after every byte (fuzz/DecoderFuzz.cpp).
+# with a live session file, every invariant checked after every byte (fuzz/DecoderFuzz.cpp);
+# then the settings file's parser for a shorter while (fuzz/SettingsTextFuzz.cpp).
 # Usage: fuzz.sh [MAIN_BUILD_DIR]   (the fuzz build goes beside it, in .../fuzz)
-# Environment: RHEO_FUZZ_SECONDS (default 60), RHEO_FUZZ_BUILD_DIR.
+# Environment: RHEO_FUZZ_SECONDS (default 60), RHEO_FUZZ_SETTINGS_SECONDS (default 20),
+# RHEO_FUZZ_BUILD_DIR.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
@@ -19,6 +21,7 @@ else
 fi
 build="$(realpath -m "${RHEO_FUZZ_BUILD_DIR:-$default_build}")"
 seconds="${RHEO_FUZZ_SECONDS:-60}"
+settings_seconds="${RHEO_FUZZ_SETTINGS_SECONDS:-20}"
 
 # Session file and event log in memory when possible: the live writer flushes every row.
 base="${TMPDIR:-/tmp}"
@@ -32,12 +35,12 @@ trap 'rm -rf "$work"' EXIT
 if ! { cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_COMPILER="$compiler" -DRHEO_BUILD_FUZZ=ON -DRHEO_BUILD_GUI=OFF \
         -DRHEO_BUILD_TESTS=OFF -DRHEO_BUILD_BENCH=OFF &&
-    cmake --build "$build" --target rheo_decoder_fuzz -j 2; } >"$work/build.txt" 2>&1; then
+    cmake --build "$build" --target rheo_decoder_fuzz rheo_settings_fuzz -j 2; } >"$work/build.txt" 2>&1; then
     tail -n 40 "$work/build.txt"
     echo "fuzz: FAILED to build the fuzz target in $build"
     exit 1
 fi
-mkdir "$work/corpus" "$work/tmp" "$work/findings"
+mkdir "$work/corpus" "$work/tmp" "$work/findings" "$work/settings"
 
 # Starting inputs: a configuration byte, then well-formed messages as the instrument prints
 # them, with each error word and each unit.
@@ -63,24 +66,37 @@ message() {  # hour spindle rpm temperature viscosity-unit viscosity torque
 { printf '\x01'; printf '12:00:02   sp: LCP    rpm: 100   T: '; head -c 5000 /dev/zero | tr '\0' ' '
   printf 'Lw\rcP: Out of Range\r %%: --\r'; } >"$work/corpus/long-field"
 
-echo "fuzz: rheo_decoder_fuzz for ${seconds}s"
-status=0
-(
-    cd "$work/findings"
-    TMPDIR="$work/tmp" \
-        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-        "$build/fuzz/rheo_decoder_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 \
-        -max_len=16384 -print_final_stats=1 "$work/corpus"
-) >"$work/output.txt" 2>&1 || status=$?
+# The settings file as written by hand and by the program (first byte: the value to set).
+printf '\x00[Software\\Kavrel\\Quelmar]\r\n"Port1"="/dev/ttyUSB0"\r\n"Puerto"=dword:00000003\r\n' \
+    >"$work/settings/crlf"
+printf '\x03; bench\n[software\\kavrel\\quelmar]\n"PUERTO" = "2"\n"a\\x01\\"b"=dword:1\nnot a value\n' \
+    >"$work/settings/lf"
 
-if [ "$status" -ne 0 ]; then
-    tail -n 60 "$work/output.txt"
-    keep="$build/findings"
-    mkdir -p "$keep"
-    cp "$work/findings"/* "$keep"/ 2>/dev/null || true
-    echo "fuzz: FAILED (exit $status); the failing input is kept in $keep"
-    exit 1
-fi
-grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/output.txt" || true
+# run TARGET SECONDS CORPUS [OPTION...]: fuzzes one target; a finding fails the script.
+run() {
+    local target="$1" time="$2" corpus="$3"
+    shift 3
+    echo "fuzz: $target for ${time}s"
+    local status=0
+    (
+        cd "$work/findings"
+        TMPDIR="$work/tmp" \
+            UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+            ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+            "$build/fuzz/$target" -max_total_time="$time" -rss_limit_mb=2048 \
+            -print_final_stats=1 "$@" "$corpus"
+    ) >"$work/output.txt" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+        tail -n 60 "$work/output.txt"
+        keep="$build/findings"
+        mkdir -p "$keep"
+        cp "$work/findings"/* "$keep"/ 2>/dev/null || true
+        echo "fuzz: $target FAILED (exit $status); the failing input is kept in $keep"
+        exit 1
+    fi
+    grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/output.txt" || true
+}
+
+run rheo_decoder_fuzz "$seconds" "$work/corpus" -max_len=16384
+run rheo_settings_fuzz "$settings_seconds" "$work/settings" -max_len=4096
 echo "fuzz: passed"

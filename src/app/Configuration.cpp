@@ -1,14 +1,21 @@
 #include "app/Configuration.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 #include "platform/ProgramLocation.h"
+#include "platform/RegularFile.h"
 
 namespace rheo {
 namespace {
 
-// Splits the file's first three lines; a line ends at CR LF, a lone CR or a lone LF.
+// More than three lines of separators and an extension could ever need.
+constexpr std::size_t kMaxConfigurationBytes = 1 << 20;
+
+// Splits the file's first three lines; a line ends at CR LF, a lone CR or a lone LF. A value
+// ends at its first NUL: the operating system would cut a file name there, and the caption
+// must show the name of the file that is really created.
 void ParseLines(const std::string& bytes, Configuration& configuration) {
     Text* fields[] = {&configuration.FileExtension, &configuration.FieldSeparator,
                       &configuration.DecimalSeparator};
@@ -17,14 +24,12 @@ void ParseLines(const std::string& bytes, Configuration& configuration) {
         if (position >= bytes.size()) {
             return;  // fewer than three lines: the remaining values keep their defaults
         }
-        std::size_t end = bytes.find_first_of("\r\n", position);
-        if (end == std::string::npos) {
-            *field = bytes.substr(position);
-            return;
-        }
+        const std::size_t end = std::min(bytes.find_first_of("\r\n", position), bytes.size());
         *field = bytes.substr(position, end - position);
+        field->resize(std::min(field->find('\0'), field->size()));
         position = end + 1;
-        if (bytes[end] == '\r' && position < bytes.size() && bytes[position] == '\n') {
+        if (end < bytes.size() && bytes[end] == '\r' && position < bytes.size() &&
+            bytes[position] == '\n') {
             ++position;
         }
     }
@@ -56,19 +61,20 @@ Configuration ReadConfigurationFile(const std::string& path, bool* readable) {
 
 Configuration LoadConfiguration(const std::string& programDirectory) {
     const std::string path = programDirectory + PathSeparator() + kConfigurationFileName;
+    Configuration configuration;
     std::error_code error;
-    if (std::filesystem::exists(path, error)) {
-        return ReadConfigurationFile(path);
+    // Whatever stands under the name, a link included, is read and never replaced. Only a
+    // regular file is read, without waiting on a FIFO; anything else leaves the defaults.
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
+        if (const auto bytes = ReadRegularFile(path, kMaxConfigurationBytes)) {
+            ParseLines(*bytes, configuration);
+        }
+        return configuration;
     }
-    Configuration defaults;
     // Created once with the defaults; a directory that refuses it leaves the defaults in force.
-    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-        const std::string bytes = defaults.FileExtension + "\r\n" + defaults.FieldSeparator +
-                                  "\r\n" + defaults.DecimalSeparator + "\r\n";
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-    return defaults;
+    AppendToRegularFile(path, configuration.FileExtension + "\r\n" + configuration.FieldSeparator +
+                                  "\r\n" + configuration.DecimalSeparator + "\r\n");
+    return configuration;
 }
 
 }  // namespace rheo

@@ -15,8 +15,9 @@ struct Configuration {
 inline constexpr const char* kConfigurationFileName = "vcfg.txt";
 
 // Reads <programDirectory>/vcfg.txt, or creates it with the defaults when it does not exist.
-// A line ends at CR LF, a lone CR or a lone LF. An existing file is never rewritten; values it
-// lacks (or all of them, when it cannot be read) keep their defaults.
+// A line ends at CR LF, a lone CR or a lone LF, and a value at its first NUL. An existing file
+// is never rewritten; values it lacks (or all of them, when it cannot be read or is not a
+// regular file) keep their defaults.
 Configuration LoadConfiguration(const std::string& programDirectory);
 
 // Reads a configuration file without ever creating it (the replay tool's --config).

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/RegularFile.h"
+
 namespace rheo {
 namespace {
 
@@ -47,14 +49,9 @@ void EventLog::LogEvent(EventKind kind, const Text& text) {
     }
     Text line = EventLine(kind, text, clock_);
     line += kCrLf;
-    // Opened, appended and closed for every line: no handle is held between events.
-    std::FILE* f = std::fopen(file_->c_str(), "ab");
-    bool written = false;
-    if (f != nullptr) {
-        written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-        written = (std::fclose(f) == 0) && written;
-    }
-    if (!written) {
+    // Opened, appended and closed for every line: no handle is held between events. Only a
+    // regular file takes the line, whole or not at all.
+    if (!AppendToRegularFile(*file_, line)) {
         std::fprintf(stderr, "rheotrackpanel: cannot write the event log %s\n", file_->c_str());
     }
 }

@@ -2,6 +2,7 @@
 #include "app/Configuration.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -53,9 +54,21 @@ TEST(ConfigurationTest, ExistingFilesAreReadUntrimmedAndNeverRewritten) {
 TEST(ConfigurationTest, UnreadableOrUncreatableFileLeavesTheDefaults) {
     test::TempDir dir;
     std::filesystem::create_directory(dir.File("vcfg.txt"));  // exists, cannot be read
+    std::filesystem::create_directory(dir.File("fifo"));
+    std::filesystem::create_directory(dir.File("zero"));
     Configuration c = LoadConfiguration(dir.Path().string());
     EXPECT_EQ(c.FileExtension, "csv");
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("vcfg.txt")));
+
+    // Neither a FIFO (no waiting for a writer) nor a device is read, nor replaced.
+    ASSERT_EQ(::mkfifo(dir.File("fifo/vcfg.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.File("zero/vcfg.txt"));
+    for (const char* folder : {"fifo", "zero"}) {
+        c = LoadConfiguration(dir.File(folder));
+        EXPECT_EQ(c.DecimalSeparator, ".") << folder;
+    }
+    EXPECT_EQ(std::filesystem::status(dir.File("fifo/vcfg.txt")).type(),
+              std::filesystem::file_type::fifo);
 
     c = LoadConfiguration(dir.File("no/such/dir"));
     EXPECT_EQ(c.FieldSeparator, ",");

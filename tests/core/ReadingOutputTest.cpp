@@ -1,9 +1,14 @@
 // The reading output through the whole engine: history, units, header and rows in a real
-// session file, the event log, and the abandoning of a session whose file fails.
+// session file, the event log, and the abandoning of a session whose file fails (on a real
+// full file system: never with a torn row).
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "TestSupport.h"
 #include "app/Engine.h"
@@ -128,18 +133,52 @@ TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
               "05/12/2026 14:05:40 Start of process\r\n");
 }
 
-TEST_F(ReadingOutputTest, FullDeviceFailsAtTheHeaderAndTakesTheSamePath) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
+// Every line of a session file is whole: a row ended by CR LF with its nine fields.
+::testing::AssertionResult WholeRows(const std::string& text) {
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        if (std::count(text.begin() + start, text.begin() + end, ',') != 8) {
+            return ::testing::AssertionFailure()
+                   << "torn line: " << text.substr(start, end - start);
+        }
     }
-    OpenNewSession("/dev/full");
-    Readings(1);
+    if (start != text.size()) {
+        return ::testing::AssertionFailure() << "torn last line: " << text.substr(start);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A full disk (a 64 KiB file system, mounted as root): the row that does not fit is taken back,
+// the session ends as for any failed write, and once room is made a session opened again on
+// the file appends whole rows after whole rows.
+TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
+    const auto disk = dir.Path() / "disk";
+    std::filesystem::create_directory(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    }
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(
+        disk.c_str(), [](const char* path) { ::umount2(path, MNT_DETACH); });
+    const std::string filler = (disk / "filler").string();
+    test::WriteFile(filler, std::string(32 * 1024, 'x'));
+    const std::string path = (disk / "run.csv").string();
+    OpenNewSession(path);
+    for (int i = 0; i < 3000 && boxes.shown.empty(); ++i) {
+        Readings(1, i);
+    }
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Cannot access file. Process aborted");
     EXPECT_TRUE(engine.session().SessionFilePath.empty());
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_EQ(view.caption, "Incoming data - No file selected");
-    EXPECT_EQ(ReadFile(dir.File("vlog.txt")), "05/12/2026 14:05:40 End of process::\r\n");
+    const std::string full = ReadFile(path);
+    EXPECT_GT(full.size(), 20000u);
+    EXPECT_TRUE(WholeRows(full));
+
+    std::filesystem::remove(filler);
+    ASSERT_TRUE(file.OpenForAppending(path));
+    engine.session().SessionFilePath = path;
+    Readings(1, 3000);
+    EXPECT_EQ(ReadFile(path), full + "05/12/2026,10:50:00,LCP,100,27.5,,00001250,,10.2\r\n");
 }
 
 TEST(EventLogTest, LinesCarryDateTimeKindAndRawTextAndDiscardWithoutFile) {
@@ -165,6 +204,16 @@ TEST(EventLogTest, LinesCarryDateTimeKindAndRawTextAndDiscardWithoutFile) {
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot write"), std::string::npos);
     EventLog none(std::nullopt, clock);
     none.LogEvent(EventKind::ProcessStart, "");
+
+    // Nor is a FIFO or a device in its place: the line is skipped at once.
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", dir.File("null"));
+    for (const char* name : {"fifo", "null"}) {
+        EventLog special(dir.File(name), clock);
+        testing::internal::CaptureStderr();
+        special.LogEvent(EventKind::ProcessStart, "");
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot write"), std::string::npos);
+    }
 }
 
 }  // namespace

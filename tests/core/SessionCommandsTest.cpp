@@ -2,6 +2,9 @@
 #include "recording/SessionCommands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "TestSupport.h"
 #include "app/Engine.h"
@@ -139,6 +142,26 @@ TEST_F(SessionCommandsTest, FileThatCannotBeOpenedFailsTheCommandAtOnce) {
     boxes.answer = MessageAnswer::Ok;
     commands.NuevoArchivo();  // asks (it exists), then cannot open a directory for writing
     EXPECT_EQ(boxes.shown.back().text, "Cannot access file. Process aborted");
+
+    // Only a regular file is a session file: a FIFO (no waiting for a reader) or a device.
+    ASSERT_EQ(::mkfifo(dir.File("fifo.csv").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.File("zero.csv"));
+    for (const char* name : {"fifo.csv", "zero.csv"}) {
+        dialog.answer = dir.File(name);
+        commands.AbrirArchivo();
+        EXPECT_EQ(boxes.shown.back().text, "Cannot access file. Process aborted") << name;
+        EXPECT_TRUE(engine.session().SessionFilePath.empty());
+    }
+    EXPECT_EQ(boxes.shown.size(), 5u);
+}
+
+TEST_F(SessionCommandsTest, NulInTheExtensionCutsItForCaptionAndFileAlike) {
+    WriteFile(dir.File("vcfg.txt"), std::string("c\0sv\r\n,\r\n.\r\n", 12));
+    configuration = LoadConfiguration(dir.Path().string());
+    dialog.answer = dir.File("run1");
+    commands.NuevoArchivo();
+    EXPECT_EQ(view.caption, "Incoming data - " + dir.File("run1.c"));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("run1.c")));
 }
 
 TEST(SessionPathTest, ExtensionRulesOfBothCommands) {

@@ -77,15 +77,15 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
     other.SetPortNumber(1);
     EXPECT_TRUE(other.Open());
 
-    // No file may grow past 300 bytes, as on a nearly full disk: room for the port's lock file,
+    // No file may grow past 250 bytes, as on a nearly full disk: room for the port's lock file,
     // none for the store. The opening goes ahead; the store is left whole, and nothing is said.
     const std::string before = StoreText();
-    ASSERT_GT(before.size(), 300u);
+    ASSERT_GT(before.size(), 250u);
     auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
     rlimit oldLimit{};
     ::getrlimit(RLIMIT_FSIZE, &oldLimit);
     rlimit small = oldLimit;
-    small.rlim_cur = 300;
+    small.rlim_cur = 250;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     station.selection.Abrir_Puerto(3);
     ::setrlimit(RLIMIT_FSIZE, &oldLimit);

@@ -60,6 +60,7 @@ TEST(RecordingFilesTest, LiveSessionFileHasEveryRowOnDiskAtOnceAndReportsFailure
     EXPECT_EQ(ReadBytes(path), header + "row1\r\n");
 
     EXPECT_FALSE(file.OpenForWriting(dir.File("missing\\run1.csv")));
+    EXPECT_FALSE(file.OpenForWriting("NUL")) << "a device is no session file";
     EXPECT_FALSE(file.WriteLine("row\r\n") || file.CommitRow());
     // The folder moved away while the session holds its file, as when a medium is pulled: the
     // row already written stays there, the reopen after it fails.

@@ -4,31 +4,27 @@
 #include <string>
 
 #include "platform/Registry.h"
+#include "platform/posix/SettingsText.h"
 
 namespace rheo {
 
 // The machine-wide settings store where there is no Windows registry: one text file,
-// <first entry of XDG_CONFIG_DIRS, or /etc/xdg>/rheotrackpanel/settings, shared by all users.
+// <first entry of XDG_CONFIG_DIRS, or /etc/xdg>/rheotrackpanel/settings, shared by all users
+// (format in SettingsText.h). Keys live under HKEY_LOCAL_MACHINE; values are text or 32-bit
+// numbers.
 //
-// The file keeps keys and typed values, one a line, in the manner of a registry export:
-//
-//   [Software\Kavrel\Quelmar]
-//   "Puerto"=dword:00000003
-//   "Port1"="/dev/ttyUSB0"
-//
-// "text" is text stored with its terminating zero (as the registry's own editors store it),
-// sz:"text" text stored without one, dword:XXXXXXXX a 32-bit number in hexadecimal, and
-// hex(N):0a,0b data of any other type N. Inside quotes \\, \" and \xHH stand for a backslash,
-// a quote and the byte HH, so every value reads back byte for byte. Key and value names compare
-// without regard to ASCII case. Comments (";" or "#") and lines that are not understood are kept
-// as they are when the file is rewritten.
-//
-// Every call reads the file afresh, so values written by another process or by hand are seen
-// at once. The file is created by the first write and always replaced whole: a temporary file
-// in the same directory, flushed to the device, then renamed over the old one. A write that
-// fails leaves the old file as it was and returns the error code.
+// Every call reads the file afresh, once, so values written by another process or by hand are
+// seen at once. Only a regular file of at most 1 MiB, reached without following a link, is
+// read; anything else (a link, a FIFO, a device, a huge file) counts as no store. The file is
+// created by the first write and always replaced whole, under an exclusive flock on its folder
+// (so two writers lose no update; an administrator edits under the same lock with
+// `flock /etc/xdg/rheotrackpanel -c "editor settings"`): a temporary file in the folder with
+// mode 0664 (the group comes from a setgid folder), flushed to the device, renamed over the old
+// one, and the folder flushed. A write that fails leaves the old file as it was.
 class FileRegistry : public Registry {
   public:
+    static constexpr std::size_t kMaxFileSize = 1 << 20;
+
     FileRegistry();                           // the machine-wide store
     explicit FileRegistry(std::string file);  // a store in the given file
 
@@ -45,14 +41,13 @@ class FileRegistry : public Registry {
     long CloseKey(RegKey key) override;
 
   private:
-    // The key path a root or open key stands for; false for an unknown handle.
-    bool KeyPathOf(RegKey key, std::string& path) const;
-    RegKey NewHandle(const std::string& path);
-    // Opens the key, creating it (and saving the store) first when asked to.
-    long OpenOrCreateKey(RegKey root, const std::string& path, bool create, RegKey& key);
+    long Load(SettingsText& text) const;
+    // Reads, changes and replaces the file under the folder's lock; change returns a status.
+    template <typename Change>
+    long Update(Change change);
 
     std::string file_;
-    std::map<RegKey, std::string> handles_;
+    std::map<RegKey, std::string> handles_;  // open keys and their paths
     RegKey nextHandle_ = 1;
 };
 

@@ -1,17 +1,32 @@
 #include "platform/LiveSessionFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/posix/WholeWrite.h"
 
 namespace rheo {
 
 bool LiveSessionFile::Open(const std::string& path, bool truncate) {
     Close();
-    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (truncate ? O_TRUNC : 0);
+    // Only a regular file: a FIFO, a device or a link to one is a file that cannot be opened.
+    // It is looked at before the open, which must not wait for a FIFO's reader either, and
+    // again after it; it is emptied only once it is known to be a regular file.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
+        return false;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        (truncate && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
         return false;
     }
     handle_ = fd;
@@ -20,21 +35,7 @@ bool LiveSessionFile::Open(const std::string& path, bool truncate) {
 }
 
 bool LiveSessionFile::WriteLine(std::string_view bytes) {
-    if (!IsOpen()) {
-        return false;
-    }
-    const int fd = static_cast<int>(handle_);
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+    return IsOpen() && WriteWholeOrTakeBack(static_cast<int>(handle_), bytes);
 }
 
 bool LiveSessionFile::CommitRow() {
@@ -42,7 +43,7 @@ bool LiveSessionFile::CommitRow() {
         return false;
     }
     const int fd = static_cast<int>(handle_);
-    bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a device that cannot be synced
+    bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a file system that cannot sync
     ok = (::close(fd) == 0) && ok;
     handle_ = kNoHandle;
     if (!ok) {
