@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/Configuration.h"
-#include "decoder/Reading.h"
 #include "platform/Clock.h"
-#include "recording/EventLog.h"
+#include "vocabulary/Configuration.h"
+#include "vocabulary/DecoderSink.h"
+#include "vocabulary/EventLogger.h"
+#include "vocabulary/Reading.h"
 
 namespace rheo {
 
@@ -19,15 +20,6 @@ enum class DecoderStage : std::uint8_t {
     ReadTemperature = 4,
     ReadViscosity = 5,
     ReadTorque = 6,
-};
-
-// Where the decoder sends what it finds: unit announcements and completed readings.
-class DecoderSink {
-  public:
-    virtual ~DecoderSink() = default;
-    virtual void ShowTemperatureUnit(const Text& unit) = 0;  // "C" or "F"
-    virtual void ShowViscosityUnit(const Text& unit) = 0;    // "cP" or "mPas"
-    virtual void RecordReading(const Reading& reading, const Text& messageDate) = 0;
 };
 
 // True for one ASCII letter or one of the twelve Spanish and Catalan letters of Windows-1252.

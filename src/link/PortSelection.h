@@ -1,9 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "platform/Dialogs.h"
 #include "platform/MonitorView.h"
-#include "platform/Registry.h"
 #include "platform/SerialLink.h"
 
 namespace rheo {
@@ -12,8 +12,10 @@ namespace rheo {
 // the port for the next start, and reports a port that cannot be opened.
 class PortSelection {
   public:
-    PortSelection(SerialLink& link, MonitorView& view, Registry& registry, MessageBoxes& boxes)
-        : link_(link), view_(view), registry_(registry), boxes_(boxes) {}
+    // storePort keeps the port for the next start.
+    PortSelection(SerialLink& link, MonitorView& view, std::function<void(int port)> storePort,
+                  MessageBoxes& boxes)
+        : link_(link), view_(view), storePort_(std::move(storePort)), boxes_(boxes) {}
 
     void Abrir_Puerto(std::uint8_t puerto);
 
@@ -28,7 +30,7 @@ class PortSelection {
 
     SerialLink& link_;
     MonitorView& view_;
-    Registry& registry_;
+    std::function<void(int port)> storePort_;
     MessageBoxes& boxes_;
     PortMarks marks_;
 };

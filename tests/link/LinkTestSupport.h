@@ -111,9 +111,9 @@ struct Station {
     Station(Registry& store, const std::string& logFile)
         : log(logFile, clock),
           engine(configuration, clock, log, file, view, boxes),
-          link(store),
+          link(MappedDevices(store)),
           reception(link, engine),
-          selection(link, view, store, boxes) {
+          selection(link, view, PortStore(store), boxes) {
         link.SetNotification([this](LinkEvent kind) {
             if (kind == LinkEvent::LinkLost) {
                 ++losses;

@@ -16,8 +16,8 @@ using SerialLink = LinkTest;
 
 TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusively) {
     PtyPair& pair = Pair(1);
-    QtSerialLink link(store_);
-    QtSerialLink second(store_);
+    QtSerialLink link(MappedDevices(store_));
+    QtSerialLink second(MappedDevices(store_));
     EXPECT_EQ(link.DeviceName(7).toStdString(), "/dev/ttyS6") << "no Port7 in the store";
     link.SetPortNumber(1);
     second.SetPortNumber(1);

@@ -4,8 +4,9 @@
 #include <QPointer>
 #include <QSerialPort>
 #include <QString>
+#include <functional>
+#include <string>
 
-#include "platform/Registry.h"
 #include "platform/SerialLink.h"
 
 class QSocketNotifier;
@@ -17,8 +18,8 @@ namespace rheo {
 // held exclusively while open.
 //
 // Port N is "COM<N>" on Windows. Elsewhere it is the device named by the text value "Port<N>"
-// under the settings key (for example "/dev/ttyUSB0" or a /dev/serial/by-id/... name), or
-// /dev/ttyS<N-1> when that value is absent.
+// under the settings key (for example "/dev/ttyUSB0" or a /dev/serial/by-id/... name), which the
+// link is given as a function of N, or /dev/ttyS<N-1> when that value is absent.
 //
 // The notification reports CharactersReceived whenever characters arrive, and LinkLost once
 // when the device behind the open link goes away (adapter pulled, other end of a
@@ -27,7 +28,10 @@ namespace rheo {
 class QtSerialLink : public QObject, public SerialLink {
     Q_OBJECT
   public:
-    explicit QtSerialLink(Registry& registry, QObject* parent = nullptr);
+    // The device named for port N, or "" when none is (not used on Windows).
+    using MappedDevices = std::function<std::string(int port)>;
+
+    explicit QtSerialLink(MappedDevices mappedDevices, QObject* parent = nullptr);
     ~QtSerialLink() override;
     QtSerialLink(const QtSerialLink&) = delete;
     QtSerialLink& operator=(const QtSerialLink&) = delete;
@@ -56,7 +60,7 @@ class QtSerialLink : public QObject, public SerialLink {
     void FinishLosing(quint64 opening);
     void SilenceNotifiers();
 
-    Registry& registry_;
+    MappedDevices mappedDevices_;
     QSerialPort port_;
     int portNumber_ = 0;
     Notification notification_;
