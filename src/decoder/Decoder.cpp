@@ -1,9 +1,81 @@
+// The decoder reads the instrument's three lines one character at a time, stage by stage;
+// each line ends with a carriage return (shown here as \r):
+//
+//   14:05:33   sp: LCP    rpm: 100   T: 27.5C\r
+//   cP: 00001250\r
+//    %: 10.2\r
+//
+//   SeekHour         "14:"            two digits and a colon: the hour
+//   ReadTime         "05:33 "         minute digits, any one character, second digits, and any
+//                                     one character, at which the message's date is taken
+//   ReadSpindle      "sp: LCP "       the keyword, blanks, the code up to a character that is
+//                                     neither letter nor digit
+//   ReadSpeed        "rpm: 100 "      the keyword, blanks, digits and points up to a space
+//   ReadTemperature  "T: 27.5C\r"     the keyword, digits, points and the unit letter, or an
+//                                     error word (Lw, Hih, ---), up to a character out of range
+//   ReadViscosity    "cP: 00001250\r" the unit (cP or mPas), ":", the value up to a carriage
+//                                     return, or the words "Out of Range"
+//   ReadTorque       " %: 10.2\r"     the keyword, at most four characters of value or "--", up
+//                                     to the carriage return that completes the reading
+//
+// Inside a stage, Step says what the stage waits for next; the names below give each step.
+// While a keyword is read, characters other than its next one are skipped. A character that
+// breaks the grammar drops the message (ResetDecoder) and the search for an hour begins again.
 #include "decoder/Decoder.h"
 
 namespace rheo {
 namespace {
 
 constexpr char kCr = '\r';
+
+// SeekHour's step is the digit slot that holds the latest digit (0 or 1); a colon there ends
+// the hour. Any other value means that no digit came since the last other character.
+constexpr std::uint8_t kSlotCount = 2;
+
+// ReadTime: "HH:" is taken; then the minutes, any one character, the seconds, any one.
+enum TimeStep : std::uint8_t {
+    kMinuteTens = 4,
+    kMinuteUnits = 5,
+    kBetweenMinutesAndSeconds = 6,
+    kSecondTens = 7,
+    kSecondUnits = 8,
+    kAfterSeconds = 9,
+};
+
+// ReadSpindle: steps 0 to 2 read "sp:".
+enum SpindleStep : std::uint8_t {
+    kSpindleFirstCharacter = 3,  // blanks skipped
+    kSpindleCode = 4,            // letters and digits up to any other character
+};
+
+// ReadSpeed: steps 0 to 3 read "rpm:".
+enum SpeedStep : std::uint8_t {
+    kSpeedFirstDigit = 4,  // blanks skipped
+    kSpeedDigits = 5,      // digits and points up to a space
+};
+
+// ReadTemperature: steps 0 and 1 read "T:".
+enum TemperatureStep : std::uint8_t {
+    kTemperatureValue = 2,  // up to a character out of range, or an error word
+};
+
+// ReadViscosity: the unit "cP" (steps 0, 1) or "mPas" (steps 0, 5, 6, 7), then ":".
+enum ViscosityStep : std::uint8_t {
+    kViscosityUnit = 0,  // "c" or "m"
+    kCentipoiseP = 1,
+    kViscosityColon = 2,
+    kViscosityFirstCharacter = 3,  // blanks skipped; then any character opens the value
+    kViscosityValue = 4,           // digits and points up to a carriage return, or "Out of Range"
+    kMillipascalP = 5,
+    kMillipascalA = 6,
+    kMillipascalS = 7,
+};
+
+// ReadTorque: steps 0 and 1 read "%:".
+enum TorqueStep : std::uint8_t {
+    kTorqueFirstCharacter = 2,  // blanks skipped; a digit, or the second of two dashes
+    kTorqueValue = 3,           // up to the carriage return that completes the reading
+};
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -109,18 +181,18 @@ void Decoder::DecodeCharacter(char c) {
 
 void Decoder::SeekHour(char c) {
     if (c == ':') {
-        if (step_ <= 1) {
+        if (step_ < kSlotCount) {
             working_.Hour.clear();
             working_.Hour.push_back(static_cast<char>('0' + digitSlots_[1 - step_]));
             working_.Hour.push_back(static_cast<char>('0' + digitSlots_[step_]));
             working_.Hour.push_back(':');
             stage_ = DecoderStage::ReadTime;
-            step_ = 4;
+            step_ = kMinuteTens;
         } else {
             step_ = 0;
         }
     } else if (IsDigit(c)) {
-        step_ = static_cast<std::uint8_t>((step_ + 1) % 2);
+        step_ = static_cast<std::uint8_t>((step_ + 1) % kSlotCount);
         digitSlots_[step_] = static_cast<std::uint8_t>(c - '0');
     } else {
         step_ = 0;
@@ -129,22 +201,22 @@ void Decoder::SeekHour(char c) {
 
 void Decoder::ReadTime(char c) {
     switch (step_) {
-        case 4:
-        case 5:
-        case 7:
-        case 8:
+        case kMinuteTens:
+        case kMinuteUnits:
+        case kSecondTens:
+        case kSecondUnits:
             if (IsDigit(c)) {
                 working_.Hour.push_back(c);
             } else {
-                ResetDecoder();
+                ResetDecoder();  // the step still moves on; SeekHour copes with any step
             }
             ++step_;
             break;
-        case 6:
+        case kBetweenMinutesAndSeconds:
             working_.Hour.push_back(c);
-            step_ = 7;
+            step_ = kSecondTens;
             break;
-        case 9:
+        case kAfterSeconds:
             messageDate_ = clock_.DateText();
             stage_ = DecoderStage::ReadSpindle;
             step_ = 0;
@@ -159,13 +231,13 @@ void Decoder::ReadSpindle(char c) {
         return;
     }
     switch (step_) {
-        case 3:
+        case kSpindleFirstCharacter:
             if (c != ' ') {
                 working_.Spindle.assign(1, c);
-                step_ = 4;
+                step_ = kSpindleCode;
             }
             break;
-        case 4:
+        case kSpindleCode:
             if (IsAsciiLetter(c) || IsDigit(c)) {
                 working_.Spindle.push_back(c);
             } else {
@@ -183,17 +255,17 @@ void Decoder::ReadSpeed(char c) {
         return;
     }
     switch (step_) {
-        case 4:
+        case kSpeedFirstDigit:
             if (c == ' ') {
                 // skipped
             } else if (IsDigit(c)) {
                 fieldText_.assign(1, c);
-                step_ = 5;
+                step_ = kSpeedDigits;
             } else {
                 ResetDecoder();
             }
             break;
-        case 5:
+        case kSpeedDigits:
             if (c == ' ') {
                 working_.Rpm = fieldText_;
                 stage_ = DecoderStage::ReadTemperature;
@@ -230,19 +302,14 @@ void Decoder::TemperatureErrorWord(const char* word, const char* error, EventKin
 }
 
 void Decoder::ReadTemperature(char c) {
+    if (MatchKeyword("T:", c)) {
+        if (step_ == kTemperatureValue) {
+            working_.Temperature.clear();
+        }
+        return;
+    }
     switch (step_) {
-        case 0:
-            if (c == 'T') {
-                step_ = 1;
-            }
-            break;
-        case 1:
-            if (c == ':') {
-                working_.Temperature.clear();
-                step_ = 2;
-            }
-            break;
-        case 2:
+        case kTemperatureValue:
             if (!InRange(c)) {
                 if (working_.Temperature.size() >= 3) {
                     stage_ = DecoderStage::ReadViscosity;
@@ -276,47 +343,47 @@ void Decoder::ReadTemperature(char c) {
 
 void Decoder::ReadViscosity(char c) {
     switch (step_) {
-        case 0:
+        case kViscosityUnit:
             if (c == 'c') {
-                step_ = 1;
+                step_ = kCentipoiseP;
             } else if (c == 'm') {
-                step_ = 5;
+                step_ = kMillipascalP;
             }
             break;
-        case 1:
+        case kCentipoiseP:
             if (c == 'P') {
                 viscosityInCentipoise_ = true;
-                step_ = 2;
+                step_ = kViscosityColon;
             }
             break;
-        case 5:
+        case kMillipascalP:
             if (c == 'P') {
-                step_ = 6;
+                step_ = kMillipascalA;
             }
             break;
-        case 6:
+        case kMillipascalA:
             if (c == 'a') {
-                step_ = 7;
+                step_ = kMillipascalS;
             }
             break;
-        case 7:
+        case kMillipascalS:
             if (c == 's') {
                 viscosityInCentipoise_ = false;
-                step_ = 2;
+                step_ = kViscosityColon;
             }
             break;
-        case 2:
+        case kViscosityColon:
             if (c == ':') {
-                step_ = 3;
+                step_ = kViscosityFirstCharacter;
             }
             break;
-        case 3:
+        case kViscosityFirstCharacter:
             if (c != ' ') {
                 fieldText_.assign(1, c);
-                step_ = 4;
+                step_ = kViscosityValue;
             }
             break;
-        case 4:
+        case kViscosityValue:
             if (IsDigit(c) || c == '.') {
                 AppendNumberCharacter(fieldText_, c);
             } else if (c == kCr) {
@@ -351,22 +418,22 @@ void Decoder::ReadTorque(char c) {
         return;
     }
     switch (step_) {
-        case 2:
+        case kTorqueFirstCharacter:
             if (c == ' ') {
                 // skipped
             } else if (IsDigit(c)) {
                 fieldText_.assign(1, c);
-                step_ = 3;
+                step_ = kTorqueValue;
             } else if (c == '-') {
                 if (rawText_.EndsWith("--")) {
-                    fieldText_.clear();
-                    step_ = 3;
+                    fieldText_.clear();  // "--": no value; recorded as 0, separator, 0
+                    step_ = kTorqueValue;
                 }
             } else {
                 ResetDecoder();
             }
             break;
-        case 3:
+        case kTorqueValue:
             if ((IsDigit(c) || c == '.') && !fieldText_.empty()) {
                 AppendNumberCharacter(fieldText_, c);
                 if (fieldText_.size() > 4) {
