@@ -18,6 +18,10 @@
 //   ReadTorque       " %: 10.2\r"     the keyword, at most four characters of value or "--", up
 //                                     to the carriage return that completes the reading
 //
+// Lengths count the characters the instrument sent, a decimal point as one whatever the
+// configured separator: a temperature has at least 3, a torque at most 4, and no field more
+// than kMaxFieldLength (a longer one is no value the instrument sends: the message is dropped).
+//
 // Inside a stage, Step says what the stage waits for next; the names below give each step.
 // While a keyword is read, characters other than its next one are skipped. A character that
 // breaks the grammar drops the message (ResetDecoder) and the search for an hour begins again.
@@ -27,6 +31,8 @@ namespace rheo {
 namespace {
 
 constexpr char kCr = '\r';
+constexpr std::size_t kMinTemperatureLength = 3;
+constexpr std::size_t kMaxTorqueLength = 4;
 
 // SeekHour's step is the digit slot that holds the latest digit (0 or 1); a colon there ends
 // the hour. Any other value means that no digit came since the last other character.
@@ -233,13 +239,13 @@ void Decoder::ReadSpindle(char c) {
     switch (step_) {
         case kSpindleFirstCharacter:
             if (c != ' ') {
-                working_.Spindle.assign(1, c);
+                StartField(working_.Spindle, c);
                 step_ = kSpindleCode;
             }
             break;
         case kSpindleCode:
             if (IsAsciiLetter(c) || IsDigit(c)) {
-                working_.Spindle.push_back(c);
+                AppendToField(working_.Spindle, c, false);
             } else {
                 stage_ = DecoderStage::ReadSpeed;
                 step_ = 0;
@@ -259,7 +265,7 @@ void Decoder::ReadSpeed(char c) {
             if (c == ' ') {
                 // skipped
             } else if (IsDigit(c)) {
-                fieldText_.assign(1, c);
+                StartField(fieldText_, c);
                 step_ = kSpeedDigits;
             } else {
                 ResetDecoder();
@@ -271,7 +277,7 @@ void Decoder::ReadSpeed(char c) {
                 stage_ = DecoderStage::ReadTemperature;
                 step_ = 0;
             } else if (IsDigit(c) || c == '.') {
-                fieldText_.push_back(c);
+                AppendToField(fieldText_, c, false);  // the speed keeps its point
             } else {
                 ResetDecoder();
             }
@@ -281,12 +287,22 @@ void Decoder::ReadSpeed(char c) {
     }
 }
 
-void Decoder::AppendNumberCharacter(Text& field, char c) const {
-    if (c == '.') {
+void Decoder::StartField(Text& field, char c) {
+    field.assign(1, c);
+    fieldLength_ = 1;
+}
+
+bool Decoder::AppendToField(Text& field, char c, bool pointAsSeparator) {
+    if (c == '.' && pointAsSeparator) {
         field += configuration_.DecimalSeparator;
     } else {
         field.push_back(c);
     }
+    if (++fieldLength_ > kMaxFieldLength) {
+        ResetDecoder();
+        return false;
+    }
+    return true;
 }
 
 void Decoder::TemperatureErrorWord(const char* word, const char* error, EventKind kind) {
@@ -305,13 +321,14 @@ void Decoder::ReadTemperature(char c) {
     if (MatchKeyword("T:", c)) {
         if (step_ == kTemperatureValue) {
             working_.Temperature.clear();
+            fieldLength_ = 0;
         }
         return;
     }
     switch (step_) {
         case kTemperatureValue:
             if (!InRange(c)) {
-                if (working_.Temperature.size() >= 3) {
+                if (fieldLength_ >= kMinTemperatureLength) {
                     stage_ = DecoderStage::ReadViscosity;
                     step_ = 0;
                 } else {
@@ -327,7 +344,7 @@ void Decoder::ReadTemperature(char c) {
                     TemperatureErrorWord("---", "ERROR", EventKind::TemperatureSensorFault);
                 }
             } else if (IsDigit(c) || c == '.') {
-                AppendNumberCharacter(working_.Temperature, c);
+                AppendToField(working_.Temperature, c, true);
             } else if (c == 'C') {
                 working_.TemperatureError.clear();
                 sink_.ShowTemperatureUnit("C");
@@ -379,13 +396,13 @@ void Decoder::ReadViscosity(char c) {
             break;
         case kViscosityFirstCharacter:
             if (c != ' ') {
-                fieldText_.assign(1, c);
+                StartField(fieldText_, c);
                 step_ = kViscosityValue;
             }
             break;
         case kViscosityValue:
             if (IsDigit(c) || c == '.') {
-                AppendNumberCharacter(fieldText_, c);
+                AppendToField(fieldText_, c, true);
             } else if (c == kCr) {
                 working_.Viscosity = fieldText_;
                 working_.ViscosityError.clear();
@@ -422,11 +439,12 @@ void Decoder::ReadTorque(char c) {
             if (c == ' ') {
                 // skipped
             } else if (IsDigit(c)) {
-                fieldText_.assign(1, c);
+                StartField(fieldText_, c);
                 step_ = kTorqueValue;
             } else if (c == '-') {
                 if (rawText_.EndsWith("--")) {
                     fieldText_.clear();  // "--": no value; recorded as 0, separator, 0
+                    fieldLength_ = 0;
                     step_ = kTorqueValue;
                 }
             } else {
@@ -435,8 +453,7 @@ void Decoder::ReadTorque(char c) {
             break;
         case kTorqueValue:
             if ((IsDigit(c) || c == '.') && !fieldText_.empty()) {
-                AppendNumberCharacter(fieldText_, c);
-                if (fieldText_.size() > 4) {
+                if (AppendToField(fieldText_, c, true) && fieldLength_ > kMaxTorqueLength) {
                     ResetDecoder();
                 }
             } else if (c == kCr) {

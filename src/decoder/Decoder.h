@@ -44,6 +44,10 @@ class RawTextBuffer {
 // The instrument's message decoder: a state machine fed one character at a time.
 class Decoder {
   public:
+    // The longest field value the decoder takes, in characters the instrument sent; a message
+    // with a longer one is dropped.
+    static constexpr std::size_t kMaxFieldLength = RawTextBuffer::kMaxLength;
+
     Decoder(const Configuration& configuration, const Clock& clock, DecoderSink& sink,
             EventLogger& log)
         : configuration_(configuration), clock_(clock), sink_(sink), log_(log) {}
@@ -79,7 +83,11 @@ class Decoder {
     void ReadTorque(char c);
     void TemperatureErrorWord(const char* word, const char* error, EventKind kind);
     void Complete();
-    void AppendNumberCharacter(Text& field, char c) const;
+    // The field being read: its first character, then each further one the instrument sends
+    // (a "." as DecimalSeparator when pointAsSeparator). A field that grows past
+    // kMaxFieldLength drops the message; AppendToField then returns false.
+    void StartField(Text& field, char c);
+    bool AppendToField(Text& field, char c, bool pointAsSeparator);
 
     const Configuration& configuration_;
     const Clock& clock_;
@@ -90,6 +98,7 @@ class Decoder {
     std::uint8_t step_ = 0;
     std::array<std::uint8_t, 2> digitSlots_{0, 0};
     Text fieldText_;
+    std::size_t fieldLength_ = 0;  // characters the instrument sent for the field being read
     RawTextBuffer rawText_;
     Reading working_;  // Date unused; never cleared as a whole
     Text messageDate_;
