@@ -121,12 +121,15 @@ TEST_F(DecoderTest, TemperatureFieldLengthAndEndings) {
     ASSERT_EQ(sink.readings.size(), 3u);
     EXPECT_EQ(sink.readings.back().Temperature, "27,5");
     EXPECT_EQ(sink.units, (std::vector<std::string>{"VcP"}));
-    // "{", "~" and a line feed end the field too.
+    // "{", "~", a line feed and the other control characters end the field,
     for (const char* ending : {"{", "~", "\n"}) {
         Feed(Message("10:00:05", "100", std::string("123") + ending));
     }
     EXPECT_EQ(sink.readings.size(), 6u);
-    Feed(Message("10:00:06", "100", "12\n"));
+    // ... where they stand: what follows them is not read ("12" is too short).
+    for (const char* ending : {"{", "~", "\n", "\x1F"}) {
+        Feed(Message("10:00:06", "100", std::string("12") + ending + "3"));
+    }
     EXPECT_EQ(sink.readings.size(), 6u);
     // A received comma is skipped: 27,5 is stored as 275.
     Feed(Message("10:00:07", "100", "27,5F"));
