@@ -5,9 +5,9 @@
 
 #include "EngineRig.h"
 #include "InstrumentStream.h"
-#include "TempDirectory.h"
 #include "platform/LiveSessionFile.h"
 #include "recording/BufferedSessionFile.h"
+#include "support/TempDir.h"
 
 namespace rheo::bench {
 namespace {
@@ -38,10 +38,10 @@ void BM_RecordReading_NoSession(benchmark::State& state) {
 template <typename FileType>
 void RecordIntoSession(benchmark::State& state, std::int64_t rowsPerFile) {
     const auto& readings = Readings();
-    TempDirectory directory;
+    test::TempDir directory;
     EngineRig<FileType> rig;
     const std::string path = directory.File("session.csv");
-    if (!directory.Valid() || !rig.OpenNewSession(path)) {
+    if (!rig.OpenNewSession(path)) {
         state.SkipWithError("cannot create a session file in the temporary directory");
         return;
     }
