@@ -48,7 +48,7 @@ Form1::Form1(Form1Services services, QObject* parent)
       monitor_(std::make_unique<FormMonitor>(*this)),
       boxes_(services_.boxes != nullptr ? *services_.boxes : ownBoxes_),
       engine_(configuration_, clock_, eventLog_, sessionFile_, *monitor_, boxes_),
-      sessions_(configuration_, engine_.session(), sessionFile_, engine_.output(),
+      sessions_(configuration_, engine_.Session(), sessionFile_, engine_.Output(),
                 services_.dialog != nullptr ? *services_.dialog : monitor_->DialogFile(), boxes_,
                 *monitor_),
       ports_(*MSComm1_, *monitor_, PortStore(registry_), boxes_),

@@ -34,7 +34,7 @@ std::vector<Reading> Decode(const std::string& bytes) {
     ScriptedBoxes boxes;
     Engine engine(configuration, clock, log, file, view, boxes);
     engine.Feed(bytes);
-    const ReadingHistory& history = engine.output().History();
+    const ReadingHistory& history = engine.Output().History();
     return {history.ReadingSlots.begin(), history.ReadingSlots.begin() + history.HistoryIndex};
 }
 

@@ -69,12 +69,12 @@ void GuiTest::ReadingListThroughWrappingAndUnits() {
     // The unit titles follow the instrument, with the masculine ordinal.
     QCOMPARE(title(4), QString::fromUtf8("Temp [\u00BAC]"));
     QCOMPARE(title(6), QStringLiteral("Viscosity [cP]"));
-    QVERIFY(host.form->engine().Feed(NumberedMessage(26, "F", "mPas")));
+    QVERIFY(host.form->Engine().Feed(NumberedMessage(26, "F", "mPas")));
     QCOMPARE(title(4), QString::fromUtf8("Temp [\u00BAF]"));
     QCOMPARE(title(6), QStringLiteral("Viscosity [mPas]"));
 
     // The longest value the decoder takes is cut to what a cell shows.
-    QVERIFY(host.form->engine().Feed(
+    QVERIFY(host.form->Engine().Feed(
         "10:00:00 sp: LCP rpm: 100 T: 27.5C\rcP: " + std::string(4096, '7') + "\r %: 1\r"));
     QCOMPARE(RowCells(list, 19)[6], QString(259, '7'));
 }

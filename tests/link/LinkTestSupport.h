@@ -125,7 +125,7 @@ struct Station {
         QObject::connect(&timer, &QTimer::timeout, [this] { reception.Tick(); });
     }
     std::vector<Reading> Readings() const {
-        const auto& history = engine.output().History();
+        const auto& history = engine.Output().History();
         return {history.ReadingSlots.begin(), history.ReadingSlots.begin() + history.HistoryIndex};
     }
 
