@@ -34,8 +34,9 @@ constexpr char kCr = '\r';
 constexpr std::size_t kMinTemperatureLength = 3;
 constexpr std::size_t kMaxTorqueLength = 4;
 
-// SeekHour's step is the digit slot that holds the latest digit (0 or 1); a colon there ends
-// the hour. Any other value means that no digit came since the last other character.
+// SeekHour's step is a digit slot (0 or 1): a digit moves on to the other slot and is kept
+// there, any other character goes back to slot 0, and a colon takes the hour from the two
+// slots. A step above 1 (left by a time stamp dropped in ReadTime) takes no hour.
 constexpr std::uint8_t kSlotCount = 2;
 
 // ReadTime: "HH:" is taken; then the minutes, any one character, the seconds, any one.
