@@ -22,13 +22,13 @@ template <typename ClockType>
 void DecodeTraffic(benchmark::State& state) {
     const InstrumentStream& traffic = Traffic();
     EngineRig<LiveSessionFile, ClockType> rig;
-    Decoder& decoder = rig.engine.decoder();
+    Decoder& decoder = rig.engine.Decoder();
 
     for (auto _ : state) {
         for (const char c : traffic.bytes) {
             decoder.DecodeCharacter(c);
         }
-        benchmark::DoNotOptimize(rig.engine.output().History().HistoryIndex);
+        benchmark::DoNotOptimize(rig.engine.Output().History().HistoryIndex);
     }
 
     const auto bytes = static_cast<double>(traffic.bytes.size());

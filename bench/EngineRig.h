@@ -41,9 +41,9 @@ struct EngineRig {
         if (!file.OpenForWriting(path)) {
             return false;
         }
-        engine.session().SessionFilePath = path;
-        engine.session().HeaderPending = true;
-        engine.session().ProcessStarted = false;
+        engine.Session().SessionFilePath = path;
+        engine.Session().HeaderPending = true;
+        engine.Session().ProcessStarted = false;
         return true;
     }
 };

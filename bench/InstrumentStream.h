@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder/Reading.h"
+#include "vocabulary/Reading.h"
 
 namespace rheo::bench {
 

@@ -5,9 +5,9 @@
 
 #include "EngineRig.h"
 #include "InstrumentStream.h"
-#include "TempDirectory.h"
 #include "platform/LiveSessionFile.h"
 #include "recording/BufferedSessionFile.h"
+#include "support/TempDir.h"
 
 namespace rheo::bench {
 namespace {
@@ -28,20 +28,20 @@ void BM_RecordReading_NoSession(benchmark::State& state) {
     const Text messageDate = "05/12/2026";
     std::size_t next = 0;
     for (auto _ : state) {
-        rig.engine.output().RecordReading(readings[next], messageDate);
+        rig.engine.Output().RecordReading(readings[next], messageDate);
         next = (next + 1) & (kReadings - 1);
     }
-    benchmark::DoNotOptimize(rig.engine.output().History().HistoryIndex);
+    benchmark::DoNotOptimize(rig.engine.Output().History().HistoryIndex);
     state.SetItemsProcessed(state.iterations());
 }
 
 template <typename FileType>
 void RecordIntoSession(benchmark::State& state, std::int64_t rowsPerFile) {
     const auto& readings = Readings();
-    TempDirectory directory;
+    test::TempDir directory;
     EngineRig<FileType> rig;
     const std::string path = directory.File("session.csv");
-    if (!directory.Valid() || !rig.OpenNewSession(path)) {
+    if (!rig.OpenNewSession(path)) {
         state.SkipWithError("cannot create a session file in the temporary directory");
         return;
     }
@@ -49,7 +49,7 @@ void RecordIntoSession(benchmark::State& state, std::int64_t rowsPerFile) {
     std::size_t next = 0;
     std::int64_t rows = 0;
     for (auto _ : state) {
-        rig.engine.output().RecordReading(readings[next], messageDate);
+        rig.engine.Output().RecordReading(readings[next], messageDate);
         next = (next + 1) & (kReadings - 1);
         if (++rows == rowsPerFile) {
             rows = 0;
@@ -57,7 +57,7 @@ void RecordIntoSession(benchmark::State& state, std::int64_t rowsPerFile) {
         }
     }
     rig.file.Close();
-    if (rig.boxes.shown > 0 || rig.engine.session().SessionFilePath.empty()) {
+    if (rig.boxes.shown > 0 || rig.engine.Session().SessionFilePath.empty()) {
         state.SkipWithError("the session file could not be written");
         return;
     }

@@ -9,9 +9,9 @@
 
 #include "EngineRig.h"
 #include "InstrumentStream.h"
-#include "TempDirectory.h"
 #include "recording/BufferedEventLog.h"
 #include "recording/BufferedSessionFile.h"
+#include "support/TempDir.h"
 
 namespace rheo::bench {
 namespace {
@@ -33,13 +33,9 @@ std::filesystem::path MemoryDirectory() {
 template <typename LogType>
 void Replay(benchmark::State& state) {
     const InstrumentStream& capture = Capture();
-    TempDirectory directory(MemoryDirectory());
+    test::TempDir directory(MemoryDirectory());
     const std::string output = directory.File("out.csv");
     const std::string logFile = directory.File("vlog.txt");
-    if (!directory.Valid()) {
-        state.SkipWithError("cannot make a temporary directory");
-        return;
-    }
     const std::string_view bytes = capture.bytes;
     bool written = true;
     for (auto _ : state) {
@@ -54,8 +50,8 @@ void Replay(benchmark::State& state) {
         CountingBoxes boxes;
         Engine engine(configuration, clock, log, file, view, boxes);
         file.OpenForWriting(output);
-        engine.session().SessionFilePath = output;
-        engine.session().HeaderPending = true;
+        engine.Session().SessionFilePath = output;
+        engine.Session().HeaderPending = true;
         for (std::size_t at = 0; at < bytes.size(); at += kReadSize) {
             engine.Feed(bytes.substr(at, kReadSize));
         }

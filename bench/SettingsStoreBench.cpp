@@ -6,15 +6,15 @@
 #include <fstream>
 #include <string>
 
-#include "TempDirectory.h"
 #include "app/SettingsStore.h"
 #include "platform/posix/FileRegistry.h"
+#include "support/TempDir.h"
 
 namespace rheo::bench {
 namespace {
 
 void BM_SettingsStore_StartUpReads(benchmark::State& state) {
-    TempDirectory dir;
+    test::TempDir dir;
     const std::string file = dir.File("settings");
     {
         std::ofstream out(file, std::ios::binary);

@@ -130,8 +130,8 @@ class Invariants {
     Invariants(const rheo::Engine& engine, const Setup& setup) : engine_(engine), setup_(setup) {}
 
     void AfterByte() {
-        const rheo::Decoder& decoder = engine_.decoder();
-        const rheo::ReadingHistory& history = engine_.output().History();
+        const rheo::Decoder& decoder = engine_.Decoder();
+        const rheo::ReadingHistory& history = engine_.Output().History();
 
         Require(static_cast<unsigned>(decoder.Stage()) <=
                     static_cast<unsigned>(DecoderStage::ReadTorque),
@@ -168,7 +168,7 @@ class Invariants {
         }
         Require(history.HistoryWrapped == (readings_ >= rheo::ReadingHistory::kUsedSlots),
                 "HistoryWrapped disagrees with the number of readings");
-        Require(engine_.session().ProcessStarted == (readings_ > 0),
+        Require(engine_.Session().ProcessStarted == (readings_ > 0),
                 "ProcessStarted disagrees with the readings recorded");
         Require(!engine_.Busy(), "engine busy outside a message box");
     }
@@ -182,7 +182,7 @@ class Invariants {
             return;
         }
         if (readings_ == 0 && setup_.headerPending) {
-            const auto& output = engine_.output();
+            const auto& output = engine_.Output();
             growth_ += static_cast<long long>(rheo::HeaderLine(setup_.configuration,
                                                                output.TemperatureUnitSuffix(),
                                                                output.ViscosityUnitSuffix())
@@ -219,8 +219,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NoBoxesExpected boxes;
     rheo::Engine engine(setup.configuration, clock, log, files.file, view, boxes);
     if (setup.session) {
-        engine.session().SessionFilePath = files.session;
-        engine.session().HeaderPending = setup.headerPending;
+        engine.Session().SessionFilePath = files.session;
+        engine.Session().HeaderPending = setup.headerPending;
     }
     const long long sizeBefore = files.SessionSize();
 
@@ -234,7 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every row reached the file, once, at the moment its reading completed.
     Require(files.SessionSize() - sizeBefore == invariants.ExpectedGrowth(),
             "the session file did not grow by the header and rows recorded");
-    Require(engine.session().SessionFilePath == (setup.session ? files.session : std::string()),
+    Require(engine.Session().SessionFilePath == (setup.session ? files.session : std::string()),
             "the session was dropped");
     return 0;
 }

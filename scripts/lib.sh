@@ -27,7 +27,7 @@ BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation)  # the reading list's narrow face, for the program and its window tests
 TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils xdg-utils clang libclang-rt-14-dev
-    fonts-dejavu-core)
+    fonts-dejavu-core clang-format)
 
 # The optimised build beside the main build (MAIN_BUILD_DIR/../release, or
 # RHEO_RELEASE_BUILD_DIR) for the suites that need one: the long run and the package. Prints

@@ -1,16 +1,9 @@
 #pragma once
 #include <string>
 
-#include "platform/Text.h"
+#include "vocabulary/Configuration.h"
 
 namespace rheo {
-
-// The three presentation settings of vcfg.txt, read once at start-up.
-struct Configuration {
-    Text FileExtension = "csv";
-    Text FieldSeparator = ",";
-    Text DecimalSeparator = ".";
-};
 
 inline constexpr const char* kConfigurationFileName = "vcfg.txt";
 

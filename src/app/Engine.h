@@ -33,17 +33,17 @@ class Engine {
     }
     bool Busy() const { return output_.AwaitingUser(); }
 
-    Decoder& decoder() { return decoder_; }
-    const Decoder& decoder() const { return decoder_; }
-    ReadingOutput& output() { return output_; }
-    const ReadingOutput& output() const { return output_; }
-    SessionState& session() { return session_; }
-    const SessionState& session() const { return session_; }
+    rheo::Decoder& Decoder() { return decoder_; }
+    const rheo::Decoder& Decoder() const { return decoder_; }
+    ReadingOutput& Output() { return output_; }
+    const ReadingOutput& Output() const { return output_; }
+    SessionState& Session() { return session_; }
+    const SessionState& Session() const { return session_; }
 
   private:
     SessionState session_;
     ReadingOutput output_;
-    Decoder decoder_;
+    rheo::Decoder decoder_;
 };
 
 }  // namespace rheo

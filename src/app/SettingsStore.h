@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <variant>
 
@@ -30,5 +31,10 @@ void StorePort(Registry& registry, int port);
 // for 1 to 255; 0 as well for text that is not a number or a number outside 0 to 255, since
 // such a value names no port.
 int StoredPort(Registry& registry);
+
+// What the serial link and the port selection are given instead of the store: the device the
+// store names for port N ("Port<N>", empty when absent), and StorePort on this store.
+std::function<std::string(int port)> MappedDevices(Registry& registry);
+std::function<void(int port)> PortStore(Registry& registry);
 
 }  // namespace rheo

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/Text.h"
+#include "vocabulary/Text.h"
 
 namespace rheo {
 

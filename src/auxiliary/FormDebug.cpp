@@ -21,34 +21,34 @@ FormDebug::FormDebug(SerialLink& link, const Clock& clock, QWidget* parent)
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setGeometry(72, 32, 105, 17);
 
-    combo1_ = new QComboBox(this);
-    combo1_->setObjectName(QStringLiteral("Combo1"));
-    combo1_->setEditable(false);
+    Combo1_ = new QComboBox(this);
+    Combo1_->setObjectName(QStringLiteral("Combo1"));
+    Combo1_->setEditable(false);
     for (std::string_view speed : kSimulatorSpeeds) {
-        combo1_->addItem(QString::fromLatin1(speed.data(), static_cast<qsizetype>(speed.size())));
+        Combo1_->addItem(QString::fromLatin1(speed.data(), static_cast<qsizetype>(speed.size())));
     }
-    combo1_->setCurrentIndex(-1);
-    combo1_->setGeometry(184, 24, 73, 21);
+    Combo1_->setCurrentIndex(-1);
+    Combo1_->setGeometry(184, 24, 73, 21);
 
-    command1_ = new QPushButton(QStringLiteral("Start"), this);
-    command1_->setObjectName(QStringLiteral("Command1"));
-    command1_->setGeometry(200, 72, 65, 25);
-    connect(command1_, &QPushButton::clicked, this, &FormDebug::Start);
+    Command1_ = new QPushButton(QStringLiteral("Start"), this);
+    Command1_->setObjectName(QStringLiteral("Command1"));
+    Command1_->setGeometry(200, 72, 65, 25);
+    connect(Command1_, &QPushButton::clicked, this, &FormDebug::Start);
 
-    command2_ = new QPushButton(QStringLiteral("Stop"), this);
-    command2_->setObjectName(QStringLiteral("Command2"));
-    command2_->setGeometry(200, 104, 65, 25);
-    connect(command2_, &QPushButton::clicked, this, &FormDebug::Stop);
+    Command2_ = new QPushButton(QStringLiteral("Stop"), this);
+    Command2_->setObjectName(QStringLiteral("Command2"));
+    Command2_->setGeometry(200, 104, 65, 25);
+    connect(Command2_, &QPushButton::clicked, this, &FormDebug::Stop);
 
-    setTabOrder(combo1_, command1_);
-    setTabOrder(command1_, command2_);
+    setTabOrder(Combo1_, Command1_);
+    setTabOrder(Command1_, Command2_);
 
     // A precise timer: a coarse one may be late by a twentieth of the period, ten seconds at
     // the slowest speed. An int of milliseconds holds every period from 300 ms to 200 s.
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName(QStringLiteral("Timer1"));
-    timer1_->setTimerType(Qt::PreciseTimer);
-    connect(timer1_, &QTimer::timeout, this, &FormDebug::Tick);
+    Timer1_ = new QTimer(this);
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
+    Timer1_->setTimerType(Qt::PreciseTimer);
+    connect(Timer1_, &QTimer::timeout, this, &FormDebug::Tick);
 }
 
 FormDebug* FormDebug::ShowWindow(SerialLink& link, const Clock& clock, QWidget* parent) {
@@ -64,18 +64,18 @@ FormDebug* FormDebug::ShowWindow(SerialLink& link, const Clock& clock, QWidget* 
 }
 
 void FormDebug::Start() {
-    if (combo1_->currentIndex() < 0) {
+    if (Combo1_->currentIndex() < 0) {
         return;  // no speed chosen yet: there is no period to run at
     }
-    const std::optional<double> speed = ParseSpeed(ToWindows1252(combo1_->currentText()));
+    const std::optional<double> speed = ParseSpeed(ToWindows1252(Combo1_->currentText()));
     if (!speed) {
         return;
     }
-    timer1_->start(SimulatorPeriodMs(*speed));  // restarts the countdown when running
+    Timer1_->start(SimulatorPeriodMs(*speed));  // restarts the countdown when running
 }
 
 void FormDebug::Stop() {
-    timer1_->stop();
+    Timer1_->stop();
 }
 
 // Without an open port there is nowhere to write: the text is skipped and the simulator keeps
@@ -84,7 +84,7 @@ void FormDebug::Tick() {
     if (!link_.IsOpen()) {
         return;
     }
-    link_.Write(SimulatorText(clock_.TimeText(), ToWindows1252(combo1_->currentText())));
+    link_.Write(SimulatorText(clock_.TimeText(), ToWindows1252(Combo1_->currentText())));
 }
 
 }  // namespace rheo

@@ -28,10 +28,10 @@ class FormDebug : public QWidget {
 
     SerialLink& link_;
     const Clock& clock_;
-    QComboBox* combo1_ = nullptr;
-    QPushButton* command1_ = nullptr;
-    QPushButton* command2_ = nullptr;
-    QTimer* timer1_ = nullptr;
+    QComboBox* Combo1_ = nullptr;
+    QPushButton* Command1_ = nullptr;
+    QPushButton* Command2_ = nullptr;
+    QTimer* Timer1_ = nullptr;
 };
 
 }  // namespace rheo

@@ -139,16 +139,16 @@ Splash::Splash(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     WhiteLabel(this, "Label6", kCopyright, 6.75, QRect(8, 344, 337, 30), 352);
     WhiteLabel(this, "Label1", QStringLiteral("Developed by"), 8.25, QRect(264, 408, 66, 14), 76);
 
-    label5_ = new SplashLabel(this);
-    label5_->setObjectName(QStringLiteral("Label5"));
-    label5_->setText(QStringLiteral("   Close  "));
-    label5_->setTextFormat(Qt::PlainText);
-    label5_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label5_->setAutoFillBackground(true);  // the system window colours until the pointer moves
-    label5_->setMouseTracking(true);
-    label5_->setGeometry(368, 320, 46, 15);
-    connect(label5_, &SplashLabel::pointerMoved, this, &Splash::InvertCloseLabel);
-    connect(label5_, &SplashLabel::clicked, this, &Splash::Finish);
+    Label5_ = new SplashLabel(this);
+    Label5_->setObjectName(QStringLiteral("Label5"));
+    Label5_->setText(QStringLiteral("   Close  "));
+    Label5_->setTextFormat(Qt::PlainText);
+    Label5_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label5_->setAutoFillBackground(true);  // the system window colours until the pointer moves
+    Label5_->setMouseTracking(true);
+    Label5_->setGeometry(368, 320, 46, 15);
+    connect(Label5_, &SplashLabel::pointerMoved, this, &Splash::InvertCloseLabel);
+    connect(Label5_, &SplashLabel::clicked, this, &Splash::Finish);
 
     auto* picture1 = new SplashLabel(this);
     picture1->setObjectName(QStringLiteral("Picture1"));
@@ -159,12 +159,12 @@ Splash::Splash(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
 
     shape1->raise();  // an outline only: it covers the picture's edge but takes no input
 
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName(QStringLiteral("Timer1"));
-    timer1_->setInterval(kCloseAfterMs);
-    timer1_->setTimerType(Qt::PreciseTimer);  // a coarse one may end the splash 150 ms early
-    connect(timer1_, &QTimer::timeout, this, &Splash::Finish);
-    timer1_->start();
+    Timer1_ = new QTimer(this);
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
+    Timer1_->setInterval(kCloseAfterMs);
+    Timer1_->setTimerType(Qt::PreciseTimer);  // a coarse one may end the splash 150 ms early
+    connect(Timer1_, &QTimer::timeout, this, &Splash::Finish);
+    Timer1_->start();
 
     if (QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -176,11 +176,11 @@ Splash::~Splash() = default;
 
 void Splash::SetMode(SplashMode mode) {
     if (mode == SplashMode::Startup) {
-        timer1_->start();  // counts from now, just before the window is shown
-        label5_->setVisible(false);
+        Timer1_->start();  // counts from now, just before the window is shown
+        Label5_->setVisible(false);
     } else {
-        timer1_->stop();
-        label5_->setVisible(true);
+        Timer1_->stop();
+        Label5_->setVisible(true);
     }
 }
 
@@ -192,16 +192,16 @@ void Splash::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void Splash::Finish() {
-    timer1_->stop();
+    Timer1_->stop();
     done(QDialog::Accepted);
 }
 
 void Splash::InvertCloseLabel() {
-    SetLabelColours(label5_, Qt::black, Qt::white);
+    SetLabelColours(Label5_, Qt::black, Qt::white);
 }
 
 void Splash::PlainCloseLabel() {
-    SetLabelColours(label5_, Qt::white, Qt::black);
+    SetLabelColours(Label5_, Qt::white, Qt::black);
 }
 
 void Splash::OpenWebPage() {

@@ -53,8 +53,8 @@ class Splash : public QDialog {
     void PlainCloseLabel();
     void OpenWebPage();
 
-    QTimer* timer1_ = nullptr;
-    SplashLabel* label5_ = nullptr;
+    QTimer* Timer1_ = nullptr;
+    SplashLabel* Label5_ = nullptr;
 };
 
 }  // namespace rheo

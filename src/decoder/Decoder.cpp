@@ -1,3 +1,30 @@
+// The decoder reads the instrument's three lines one character at a time, stage by stage;
+// each line ends with a carriage return (shown here as \r):
+//
+//   14:05:33   sp: LCP    rpm: 100   T: 27.5C\r
+//   cP: 00001250\r
+//    %: 10.2\r
+//
+//   SeekHour         "14:"            two digits and a colon: the hour
+//   ReadTime         "05:33 "         minute digits, any one character, second digits, and any
+//                                     one character, at which the message's date is taken
+//   ReadSpindle      "sp: LCP "       the keyword, blanks, the code up to a character that is
+//                                     neither letter nor digit
+//   ReadSpeed        "rpm: 100 "      the keyword, blanks, digits and points up to a space
+//   ReadTemperature  "T: 27.5C\r"     the keyword, digits, points and the unit letter, or an
+//                                     error word (Lw, Hih, ---), up to a character out of range
+//   ReadViscosity    "cP: 00001250\r" the unit (cP or mPas), ":", the value up to a carriage
+//                                     return, or the words "Out of Range"
+//   ReadTorque       " %: 10.2\r"     the keyword, at most four characters of value or "--", up
+//                                     to the carriage return that completes the reading
+//
+// Lengths count the characters the instrument sent, a decimal point as one whatever the
+// configured separator: a temperature has at least 3, a torque at most 4, and no field more
+// than kMaxFieldLength (a longer one is no value the instrument sends: the message is dropped).
+//
+// Inside a stage, Step says what the stage waits for next; the names below give each step.
+// While a keyword is read, characters other than its next one are skipped. A character that
+// breaks the grammar drops the message (ResetDecoder) and the search for an hour begins again.
 #include "decoder/Decoder.h"
 
 #include <cstring>
@@ -6,6 +33,58 @@ namespace rheo {
 namespace {
 
 constexpr char kCr = '\r';
+constexpr std::size_t kMinTemperatureLength = 3;
+constexpr std::size_t kMaxTorqueLength = 4;
+
+// SeekHour's step is a digit slot (0 or 1): a digit moves on to the other slot and is kept
+// there, any other character goes back to slot 0, and a colon takes the hour from the two
+// slots. A step above 1 (left by a time stamp dropped in ReadTime) takes no hour.
+constexpr std::uint8_t kSlotCount = 2;
+
+// ReadTime: "HH:" is taken; then the minutes, any one character, the seconds, any one.
+enum TimeStep : std::uint8_t {
+    kMinuteTens = 4,
+    kMinuteUnits = 5,
+    kBetweenMinutesAndSeconds = 6,
+    kSecondTens = 7,
+    kSecondUnits = 8,
+    kAfterSeconds = 9,
+};
+
+// ReadSpindle: steps 0 to 2 read "sp:".
+enum SpindleStep : std::uint8_t {
+    kSpindleFirstCharacter = 3,  // blanks skipped
+    kSpindleCode = 4,            // letters and digits up to any other character
+};
+
+// ReadSpeed: steps 0 to 3 read "rpm:".
+enum SpeedStep : std::uint8_t {
+    kSpeedFirstDigit = 4,  // blanks skipped
+    kSpeedDigits = 5,      // digits and points up to a space
+};
+
+// ReadTemperature: steps 0 and 1 read "T:".
+enum TemperatureStep : std::uint8_t {
+    kTemperatureValue = 2,  // up to a character out of range, or an error word
+};
+
+// ReadViscosity: the unit "cP" (steps 0, 1) or "mPas" (steps 0, 5, 6, 7), then ":".
+enum ViscosityStep : std::uint8_t {
+    kViscosityUnit = 0,  // "c" or "m"
+    kCentipoiseP = 1,
+    kViscosityColon = 2,
+    kViscosityFirstCharacter = 3,  // blanks skipped; then any character opens the value
+    kViscosityValue = 4,           // digits and points up to a carriage return, or "Out of Range"
+    kMillipascalP = 5,
+    kMillipascalA = 6,
+    kMillipascalS = 7,
+};
+
+// ReadTorque: steps 0 and 1 read "%:".
+enum TorqueStep : std::uint8_t {
+    kTorqueFirstCharacter = 2,  // blanks skipped; a digit, or the second of two dashes
+    kTorqueValue = 3,           // up to the carriage return that completes the reading
+};
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -117,18 +196,18 @@ void Decoder::DecodeText(std::string_view text) {
 
 void Decoder::SeekHour(char c) {
     if (c == ':') {
-        if (step_ <= 1) {
+        if (step_ < kSlotCount) {
             working_.Hour.clear();
             working_.Hour.push_back(static_cast<char>('0' + digitSlots_[1 - step_]));
             working_.Hour.push_back(static_cast<char>('0' + digitSlots_[step_]));
             working_.Hour.push_back(':');
             stage_ = DecoderStage::ReadTime;
-            step_ = 4;
+            step_ = kMinuteTens;
         } else {
             step_ = 0;
         }
     } else if (IsDigit(c)) {
-        step_ = static_cast<std::uint8_t>((step_ + 1) % 2);
+        step_ = static_cast<std::uint8_t>((step_ + 1) % kSlotCount);
         digitSlots_[step_] = static_cast<std::uint8_t>(c - '0');
     } else {
         step_ = 0;
@@ -137,22 +216,22 @@ void Decoder::SeekHour(char c) {
 
 void Decoder::ReadTime(char c) {
     switch (step_) {
-        case 4:
-        case 5:
-        case 7:
-        case 8:
+        case kMinuteTens:
+        case kMinuteUnits:
+        case kSecondTens:
+        case kSecondUnits:
             if (IsDigit(c)) {
                 working_.Hour.push_back(c);
             } else {
-                ResetDecoder();
+                ResetDecoder();  // the step still moves on; SeekHour copes with any step
             }
             ++step_;
             break;
-        case 6:
+        case kBetweenMinutesAndSeconds:
             working_.Hour.push_back(c);
-            step_ = 7;
+            step_ = kSecondTens;
             break;
-        case 9:
+        case kAfterSeconds:
             messageDate_ = clock_.DateText();
             stage_ = DecoderStage::ReadSpindle;
             step_ = 0;
@@ -167,15 +246,15 @@ void Decoder::ReadSpindle(char c) {
         return;
     }
     switch (step_) {
-        case 3:
+        case kSpindleFirstCharacter:
             if (c != ' ') {
-                working_.Spindle.assign(1, c);
-                step_ = 4;
+                StartField(working_.Spindle, c);
+                step_ = kSpindleCode;
             }
             break;
-        case 4:
+        case kSpindleCode:
             if (IsAsciiLetter(c) || IsDigit(c)) {
-                working_.Spindle.push_back(c);
+                AppendToField(working_.Spindle, c, false);
             } else {
                 stage_ = DecoderStage::ReadSpeed;
                 step_ = 0;
@@ -191,23 +270,23 @@ void Decoder::ReadSpeed(char c) {
         return;
     }
     switch (step_) {
-        case 4:
+        case kSpeedFirstDigit:
             if (c == ' ') {
                 // skipped
             } else if (IsDigit(c)) {
-                fieldText_.assign(1, c);
-                step_ = 5;
+                StartField(fieldText_, c);
+                step_ = kSpeedDigits;
             } else {
                 ResetDecoder();
             }
             break;
-        case 5:
+        case kSpeedDigits:
             if (c == ' ') {
                 working_.Rpm = fieldText_;
                 stage_ = DecoderStage::ReadTemperature;
                 step_ = 0;
             } else if (IsDigit(c) || c == '.') {
-                fieldText_.push_back(c);
+                AppendToField(fieldText_, c, false);  // the speed keeps its point
             } else {
                 ResetDecoder();
             }
@@ -217,12 +296,22 @@ void Decoder::ReadSpeed(char c) {
     }
 }
 
-void Decoder::AppendNumberCharacter(Text& field, char c) const {
-    if (c == '.') {
+void Decoder::StartField(Text& field, char c) {
+    field.assign(1, c);
+    fieldLength_ = 1;
+}
+
+bool Decoder::AppendToField(Text& field, char c, bool pointAsSeparator) {
+    if (c == '.' && pointAsSeparator) {
         field += configuration_.DecimalSeparator;
     } else {
         field.push_back(c);
     }
+    if (++fieldLength_ > kMaxFieldLength) {
+        ResetDecoder();
+        return false;
+    }
+    return true;
 }
 
 void Decoder::TemperatureErrorWord(const char* word, const char* error, EventKind kind) {
@@ -238,21 +327,17 @@ void Decoder::TemperatureErrorWord(const char* word, const char* error, EventKin
 }
 
 void Decoder::ReadTemperature(char c) {
+    if (MatchKeyword("T:", c)) {
+        if (step_ == kTemperatureValue) {
+            working_.Temperature.clear();
+            fieldLength_ = 0;
+        }
+        return;
+    }
     switch (step_) {
-        case 0:
-            if (c == 'T') {
-                step_ = 1;
-            }
-            break;
-        case 1:
-            if (c == ':') {
-                working_.Temperature.clear();
-                step_ = 2;
-            }
-            break;
-        case 2:
+        case kTemperatureValue:
             if (!InRange(c)) {
-                if (working_.Temperature.size() >= 3) {
+                if (fieldLength_ >= kMinTemperatureLength) {
                     stage_ = DecoderStage::ReadViscosity;
                     step_ = 0;
                 } else {
@@ -268,7 +353,7 @@ void Decoder::ReadTemperature(char c) {
                     TemperatureErrorWord("---", "ERROR", EventKind::TemperatureSensorFault);
                 }
             } else if (IsDigit(c) || c == '.') {
-                AppendNumberCharacter(working_.Temperature, c);
+                AppendToField(working_.Temperature, c, true);
             } else if (c == 'C') {
                 working_.TemperatureError.clear();
                 sink_.ShowTemperatureUnit("C");
@@ -284,49 +369,49 @@ void Decoder::ReadTemperature(char c) {
 
 void Decoder::ReadViscosity(char c) {
     switch (step_) {
-        case 0:
+        case kViscosityUnit:
             if (c == 'c') {
-                step_ = 1;
+                step_ = kCentipoiseP;
             } else if (c == 'm') {
-                step_ = 5;
+                step_ = kMillipascalP;
             }
             break;
-        case 1:
+        case kCentipoiseP:
             if (c == 'P') {
                 viscosityInCentipoise_ = true;
-                step_ = 2;
+                step_ = kViscosityColon;
             }
             break;
-        case 5:
+        case kMillipascalP:
             if (c == 'P') {
-                step_ = 6;
+                step_ = kMillipascalA;
             }
             break;
-        case 6:
+        case kMillipascalA:
             if (c == 'a') {
-                step_ = 7;
+                step_ = kMillipascalS;
             }
             break;
-        case 7:
+        case kMillipascalS:
             if (c == 's') {
                 viscosityInCentipoise_ = false;
-                step_ = 2;
+                step_ = kViscosityColon;
             }
             break;
-        case 2:
+        case kViscosityColon:
             if (c == ':') {
-                step_ = 3;
+                step_ = kViscosityFirstCharacter;
             }
             break;
-        case 3:
+        case kViscosityFirstCharacter:
             if (c != ' ') {
-                fieldText_.assign(1, c);
-                step_ = 4;
+                StartField(fieldText_, c);
+                step_ = kViscosityValue;
             }
             break;
-        case 4:
+        case kViscosityValue:
             if (IsDigit(c) || c == '.') {
-                AppendNumberCharacter(fieldText_, c);
+                AppendToField(fieldText_, c, true);
             } else if (c == kCr) {
                 working_.Viscosity = fieldText_;
                 working_.ViscosityError.clear();
@@ -359,25 +444,25 @@ void Decoder::ReadTorque(char c) {
         return;
     }
     switch (step_) {
-        case 2:
+        case kTorqueFirstCharacter:
             if (c == ' ') {
                 // skipped
             } else if (IsDigit(c)) {
-                fieldText_.assign(1, c);
-                step_ = 3;
+                StartField(fieldText_, c);
+                step_ = kTorqueValue;
             } else if (c == '-') {
                 if (rawText_.EndsWith("--")) {
-                    fieldText_.clear();
-                    step_ = 3;
+                    fieldText_.clear();  // "--": no value; recorded as 0, separator, 0
+                    fieldLength_ = 0;
+                    step_ = kTorqueValue;
                 }
             } else {
                 ResetDecoder();
             }
             break;
-        case 3:
+        case kTorqueValue:
             if ((IsDigit(c) || c == '.') && !fieldText_.empty()) {
-                AppendNumberCharacter(fieldText_, c);
-                if (fieldText_.size() > 4) {
+                if (AppendToField(fieldText_, c, true) && fieldLength_ > kMaxTorqueLength) {
                     ResetDecoder();
                 }
             } else if (c == kCr) {

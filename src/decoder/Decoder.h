@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/Configuration.h"
-#include "decoder/Reading.h"
 #include "platform/Clock.h"
-#include "recording/EventLog.h"
+#include "vocabulary/Configuration.h"
+#include "vocabulary/DecoderSink.h"
+#include "vocabulary/EventLogger.h"
+#include "vocabulary/Reading.h"
 
 namespace rheo {
 
@@ -19,15 +20,6 @@ enum class DecoderStage : std::uint8_t {
     ReadTemperature = 4,
     ReadViscosity = 5,
     ReadTorque = 6,
-};
-
-// Where the decoder sends what it finds: unit announcements and completed readings.
-class DecoderSink {
-  public:
-    virtual ~DecoderSink() = default;
-    virtual void ShowTemperatureUnit(const Text& unit) = 0;  // "C" or "F"
-    virtual void ShowViscosityUnit(const Text& unit) = 0;    // "cP" or "mPas"
-    virtual void RecordReading(const Reading& reading, const Text& messageDate) = 0;
 };
 
 // True for one ASCII letter or one of the twelve Spanish and Catalan letters of Windows-1252.
@@ -62,6 +54,10 @@ class RawTextBuffer {
 // The instrument's message decoder: a state machine fed one character at a time.
 class Decoder {
   public:
+    // The longest field value the decoder takes, in characters the instrument sent; a message
+    // with a longer one is dropped.
+    static constexpr std::size_t kMaxFieldLength = RawTextBuffer::kMaxLength;
+
     Decoder(const Configuration& configuration, const Clock& clock, DecoderSink& sink,
             EventLogger& log)
         : configuration_(configuration), clock_(clock), sink_(sink), log_(log) {}
@@ -94,7 +90,11 @@ class Decoder {
     void ReadTorque(char c);
     void TemperatureErrorWord(const char* word, const char* error, EventKind kind);
     void Complete();
-    void AppendNumberCharacter(Text& field, char c) const;
+    // The field being read: its first character, then each further one the instrument sends
+    // (a "." as DecimalSeparator when pointAsSeparator). A field that grows past
+    // kMaxFieldLength drops the message; AppendToField then returns false.
+    void StartField(Text& field, char c);
+    bool AppendToField(Text& field, char c, bool pointAsSeparator);
 
     const Configuration& configuration_;
     const Clock& clock_;
@@ -105,6 +105,7 @@ class Decoder {
     std::uint8_t step_ = 0;
     std::array<std::uint8_t, 2> digitSlots_{0, 0};
     Text fieldText_;
+    std::size_t fieldLength_ = 0;  // characters the instrument sent for the field being read
     RawTextBuffer rawText_;
     Reading working_;  // never cleared as a whole; Date is set as a message completes
     Text messageDate_;

@@ -2,8 +2,7 @@
 
 #include <string>
 
-#include "app/SettingsStore.h"
-#include "recording/SessionState.h"
+#include "vocabulary/Texts.h"
 
 namespace rheo {
 
@@ -34,7 +33,7 @@ void PortSelection::Abrir_Puerto(std::uint8_t puerto) {
         marks_.entries[puerto - 1] = {"> Port " + std::to_string(puerto), false};
     }
     view_.ShowPortMarks(marks_);
-    StorePort(registry_, puerto);
+    storePort_(puerto);
 }
 
 void PortSelection::FailurePath(std::uint8_t puerto) {

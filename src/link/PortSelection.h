@@ -1,11 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "platform/Dialogs.h"
 #include "platform/MonitorView.h"
-#include "platform/Registry.h"
 #include "platform/SerialLink.h"
-#include "recording/EventLog.h"
+#include "vocabulary/EventLogger.h"
 
 namespace rheo {
 
@@ -25,9 +25,10 @@ class PortSelection {
   public:
     static constexpr int kTicksPerAttempt = 10;
 
-    PortSelection(SerialLink& link, MonitorView& view, Registry& registry, MessageBoxes& boxes,
-                  EventLogger& log)
-        : link_(link), view_(view), registry_(registry), boxes_(boxes), log_(log) {}
+    // storePort keeps the port for the next start.
+    PortSelection(SerialLink& link, MonitorView& view, std::function<void(int port)> storePort,
+                  MessageBoxes& boxes, EventLogger& log)
+        : link_(link), view_(view), storePort_(std::move(storePort)), boxes_(boxes), log_(log) {}
 
     void Abrir_Puerto(std::uint8_t puerto);
 
@@ -45,7 +46,7 @@ class PortSelection {
 
     SerialLink& link_;
     MonitorView& view_;
-    Registry& registry_;
+    std::function<void(int port)> storePort_;
     MessageBoxes& boxes_;
     EventLogger& log_;
     PortMarks marks_;

@@ -13,6 +13,7 @@
 #include "platform/posix/PosixDesktopShell.h"
 #endif
 
+#include "app/SettingsStore.h"
 #include "auxiliary/Splash.h"
 
 namespace rheo {
@@ -43,14 +44,14 @@ Form1::Form1(Form1Services services, QObject* parent)
       ownInstance_(OwnUnlessGiven<SingleInstance, QtSingleInstance>(services_.instance)),
       instance_(services_.instance != nullptr ? *services_.instance : *ownInstance_),
       eventLog_(std::nullopt, clock_),
-      MSComm1_(new QtSerialLink(registry_, this)),
+      MSComm1_(new QtSerialLink(MappedDevices(registry_), this)),
       monitor_(std::make_unique<FormMonitor>(*this)),
       boxes_(services_.boxes != nullptr ? *services_.boxes : ownBoxes_),
       engine_(configuration_, clock_, eventLog_, sessionFile_, *monitor_, boxes_),
-      sessions_(configuration_, engine_.session(), sessionFile_, engine_.output(),
+      sessions_(configuration_, engine_.Session(), sessionFile_, engine_.Output(),
                 services_.dialog != nullptr ? *services_.dialog : monitor_->DialogFile(), boxes_,
                 *monitor_),
-      ports_(*MSComm1_, *monitor_, registry_, boxes_, eventLog_),
+      ports_(*MSComm1_, *monitor_, PortStore(registry_), boxes_, eventLog_),
       reception_(*MSComm1_,
                  [this](std::string_view characters) { return engine_.Feed(characters); }),
       Timer1_(new QTimer(this)) {

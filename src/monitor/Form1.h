@@ -43,7 +43,6 @@ struct Form1Services {
 class Form1 : public QObject, public StartupScreens, public MonitorHost {
     Q_OBJECT
   public:
-    static constexpr const char* kCaption = "RHEOTRACKPANEL";
     static constexpr int kReceiveIntervalMs = 100;
 
     explicit Form1(Form1Services services = {}, QObject* parent = nullptr);
@@ -61,7 +60,7 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     void ShowMonitor() override;
 
     // MonitorHost
-    const ReadingHistory& History() const override { return engine_.output().History(); }
+    const ReadingHistory& History() const override { return engine_.Output().History(); }
     SessionCommands& Sessions() override { return sessions_; }
     void Abrir_Puerto(std::uint8_t puerto) override;
     DesktopShell& Shell() override { return shell_; }
@@ -72,13 +71,10 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     void EndProgram() override;
 
     FormMonitor& Monitor() { return *monitor_; }
-    Engine& engine() { return engine_; }
+    rheo::Engine& Engine() { return engine_; }
     PortSelection& Ports() { return ports_; }
-    Reception& reception() { return reception_; }
     QtSerialLink& MSComm1() { return *MSComm1_; }
     QTimer& Timer1() { return *Timer1_; }
-    const Configuration& configuration() const { return configuration_; }
-    EventLog& eventLog() { return eventLog_; }
 
   private:
     void OnLinkEvent(LinkEvent kind);
@@ -102,7 +98,7 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     QtMessageBoxes ownBoxes_;
     MessageBoxes& boxes_;
 
-    Engine engine_;
+    rheo::Engine engine_;
     SessionCommands sessions_;
     PortSelection ports_;
     Reception reception_;

@@ -37,15 +37,15 @@ FormMonitor::FormMonitor(MonitorHost& host, QWidget* parent)
     setWindowTitle(QString::fromLatin1(kNoFileCaption));
     setWindowIcon(ApplicationIcon());
 
-    toolbar_ = new MonitorToolbar(this);
-    toolbar_->setGeometry(0, 0, 560, 47);
-    connect(toolbar_, &MonitorToolbar::ButtonClick, this, &FormMonitor::Toolbar1_ButtonClick);
-    connect(toolbar_, &MonitorToolbar::ButtonMenuClick, this,
+    Toolbar1_ = new MonitorToolbar(this);
+    Toolbar1_->setGeometry(0, 0, 560, 47);
+    connect(Toolbar1_, &MonitorToolbar::ButtonClick, this, &FormMonitor::Toolbar1_ButtonClick);
+    connect(Toolbar1_, &MonitorToolbar::ButtonMenuClick, this,
             &FormMonitor::Toolbar1_ButtonMenuClick);
 
     BuildList();
 
-    menu_ = new CommandMenu(this);
+    MArch_ = new CommandMenu(this);
     ConnectMenu();
 
     // No session at start: the close command is off in the menu and on the toolbar alike.
@@ -121,56 +121,57 @@ QFont ListFont(QFont font, int textMargin) {
 
 void FormMonitor::BuildList() {
     model_ = new ReadingListModel(this);
-    list_ = new QTreeView(this);
-    list_->setObjectName("ListView2");
-    list_->setGeometry(0, 48, 561, 305);
+    ListView2_ = new QTreeView(this);
+    ListView2_->setObjectName("ListView2");
+    ListView2_->setGeometry(0, 48, 561, 305);
     // The columns are narrow (20 to 87 pixels): slim cell margins and a narrow face sized so
     // that the values show whole.
     auto* cellStyle = new NarrowCellMargins;
-    cellStyle->setParent(list_);
-    list_->setStyle(cellStyle);
-    const int textMargin = cellStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1;
-    list_->setFont(ListFont(list_->font(), textMargin));
-    list_->setModel(model_);
-    list_->setRootIsDecorated(false);
-    list_->setItemsExpandable(false);
-    list_->setUniformRowHeights(true);
-    list_->setAllColumnsShowFocus(true);
-    list_->setSelectionMode(QAbstractItemView::NoSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->setFocusPolicy(Qt::NoFocus);
-    list_->setSortingEnabled(false);
-    list_->setContextMenuPolicy(Qt::PreventContextMenu);
-    list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionsMovable(false);
-    list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    list_->header()->setMinimumSectionSize(1);  // RPM and % are 20 pixels wide
+    cellStyle->setParent(ListView2_);
+    ListView2_->setStyle(cellStyle);
+    const int textMargin =
+        cellStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListView2_) + 1;
+    ListView2_->setFont(ListFont(ListView2_->font(), textMargin));
+    ListView2_->setModel(model_);
+    ListView2_->setRootIsDecorated(false);
+    ListView2_->setItemsExpandable(false);
+    ListView2_->setUniformRowHeights(true);
+    ListView2_->setAllColumnsShowFocus(true);
+    ListView2_->setSelectionMode(QAbstractItemView::NoSelection);
+    ListView2_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView2_->setFocusPolicy(Qt::NoFocus);
+    ListView2_->setSortingEnabled(false);
+    ListView2_->setContextMenuPolicy(Qt::PreventContextMenu);
+    ListView2_->header()->setStretchLastSection(false);
+    ListView2_->header()->setSectionsMovable(false);
+    ListView2_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ListView2_->header()->setMinimumSectionSize(1);  // RPM and % are 20 pixels wide
     for (int column = 0; column < ReadingListModel::kColumns; ++column) {
-        list_->header()->resizeSection(column, ReadingListModel::kWidths[column]);
+        ListView2_->header()->resizeSection(column, ReadingListModel::kWidths[column]);
     }
-    const int frames = 2 * list_->frameWidth();
-    const int rows = (list_->height() - frames - list_->header()->sizeHint().height()) /
+    const int frames = 2 * ListView2_->frameWidth();
+    const int rows = (ListView2_->height() - frames - ListView2_->header()->sizeHint().height()) /
                      static_cast<int>(ReadingHistory::kUsedSlots);
-    list_->setItemDelegate(new CompactRows(std::max(rows, 12), list_));
-    list_->viewport()->installEventFilter(this);
+    ListView2_->setItemDelegate(new CompactRows(std::max(rows, 12), ListView2_));
+    ListView2_->viewport()->installEventFilter(this);
 }
 
 void FormMonitor::ConnectMenu() {
-    connect(menu_->MArchNew, &QAction::triggered, this, &FormMonitor::NuevoArchivo);
-    connect(menu_->MArchOpen, &QAction::triggered, this, &FormMonitor::AbrirArchivo);
-    connect(menu_->MArchClose, &QAction::triggered, this, &FormMonitor::CerrarArchivo);
-    connect(menu_->MArchLog, &QAction::triggered, this, &FormMonitor::VerLog);
+    connect(MArch_->MArchNew, &QAction::triggered, this, &FormMonitor::NuevoArchivo);
+    connect(MArch_->MArchOpen, &QAction::triggered, this, &FormMonitor::AbrirArchivo);
+    connect(MArch_->MArchClose, &QAction::triggered, this, &FormMonitor::CerrarArchivo);
+    connect(MArch_->MArchLog, &QAction::triggered, this, &FormMonitor::VerLog);
     for (int port = 1; port <= 4; ++port) {
-        connect(menu_->MArchPorts[port - 1], &QAction::triggered, this,
+        connect(MArch_->MArchPorts[port - 1], &QAction::triggered, this,
                 [this, port] { host_.Abrir_Puerto(static_cast<std::uint8_t>(port)); });
     }
-    connect(menu_->MAbout, &QAction::triggered, this, &FormMonitor::About);
-    connect(menu_->MArchQuit, &QAction::triggered, this, [this] { host_.Quit(); });
+    connect(MArch_->MAbout, &QAction::triggered, this, &FormMonitor::About);
+    connect(MArch_->MArchQuit, &QAction::triggered, this, [this] { host_.Quit(); });
 }
 
 void FormMonitor::RefreshMonitor() {
     model_->Rebuild(host_.History());
-    list_->scrollToTop();
+    ListView2_->scrollToTop();
 }
 
 void FormMonitor::SetColumnCaption(int column, const Text& caption) {
@@ -183,15 +184,15 @@ void FormMonitor::SetCaption(const std::string& caption) {
 }
 
 void FormMonitor::SetCloseCommandEnabled(bool enabled) {
-    menu_->MArchClose->setEnabled(enabled);
-    toolbar_->Button(3)->setEnabled(enabled);
+    MArch_->MArchClose->setEnabled(enabled);
+    Toolbar1_->Button(3)->setEnabled(enabled);
 }
 
 void FormMonitor::ShowPortMarks(const PortMarks& marks) {
-    toolbar_->Button(MonitorToolbar::kPortButton)->setText(FromWindows1252(marks.buttonCaption));
-    toolbar_->ShowPortLost(marks.lost, FromWindows1252(marks.toolTip));
+    Toolbar1_->Button(MonitorToolbar::kPortButton)->setText(FromWindows1252(marks.buttonCaption));
+    Toolbar1_->ShowPortLost(marks.lost, FromWindows1252(marks.toolTip));
     for (int entry = 1; entry <= 4; ++entry) {
-        QAction* action = toolbar_->PortEntry(entry);
+        QAction* action = Toolbar1_->PortEntry(entry);
         action->setText(FromWindows1252(marks.entries[entry - 1].text));
         action->setEnabled(marks.entries[entry - 1].enabled);
     }
@@ -271,10 +272,10 @@ void FormMonitor::closeEvent(QCloseEvent* event) {
 }
 
 bool FormMonitor::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (watched == ListView2_->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {
-            menu_->popup(mouse->globalPosition().toPoint());
+            MArch_->popup(mouse->globalPosition().toPoint());
             return true;
         }
     }

@@ -42,9 +42,9 @@ class FormMonitor : public QWidget, public MonitorView {
     void ShowCentred();
 
     FileDialog& DialogFile() { return dialogFile_; }
-    MonitorToolbar* Toolbar1() const { return toolbar_; }
-    QTreeView* ListView2() const { return list_; }
-    CommandMenu* MArch() const { return menu_; }
+    MonitorToolbar* Toolbar1() const { return Toolbar1_; }
+    QTreeView* ListView2() const { return ListView2_; }
+    CommandMenu* MArch() const { return MArch_; }
     ReadingListModel* ListModel() const { return model_; }
     QWidget* DebugWindow() const { return debugWindow_; }
 
@@ -62,10 +62,10 @@ class FormMonitor : public QWidget, public MonitorView {
     void ConnectMenu();
 
     MonitorHost& host_;
-    MonitorToolbar* toolbar_ = nullptr;
-    QTreeView* list_ = nullptr;
+    MonitorToolbar* Toolbar1_ = nullptr;
+    QTreeView* ListView2_ = nullptr;
     ReadingListModel* model_ = nullptr;
-    CommandMenu* menu_ = nullptr;
+    CommandMenu* MArch_ = nullptr;
     QtFileDialog dialogFile_;
     QPointer<QWidget> debugWindow_;
     bool centred_ = false;

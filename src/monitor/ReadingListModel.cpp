@@ -3,6 +3,17 @@
 #include "platform/qt/Windows1252.h"
 
 namespace rheo {
+namespace {
+
+// A cell shows at most this many characters, as a Windows list view does; a longer value
+// (the decoder takes up to 4096) is cut for display only, and the session file keeps it whole.
+constexpr std::size_t kCellCharacters = 259;
+
+QString Cell(const Text& value) {
+    return FromWindows1252(std::string_view(value).substr(0, kCellCharacters));
+}
+
+}  // namespace
 
 const std::array<const char*, ReadingListModel::kColumns> ReadingListModel::kTitles = {
     "Date", "Hour", "Spindle", "RPM", "Temp", "Error T", "Viscosity", "Error V", "%"};
@@ -21,12 +32,10 @@ void ReadingListModel::Rebuild(const ReadingHistory& history) {
     beginResetModel();
     rows_.clear();
     for (const Reading* reading : MonitorRows(history)) {
-        rows_.push_back(
-            {FromWindows1252(reading->Date), FromWindows1252(reading->Hour),
-             FromWindows1252(reading->Spindle), FromWindows1252(reading->Rpm),
-             FromWindows1252(reading->Temperature), FromWindows1252(reading->TemperatureError),
-             FromWindows1252(reading->Viscosity), FromWindows1252(reading->ViscosityError),
-             FromWindows1252(reading->Torque)});
+        rows_.push_back({Cell(reading->Date), Cell(reading->Hour), Cell(reading->Spindle),
+                         Cell(reading->Rpm), Cell(reading->Temperature),
+                         Cell(reading->TemperatureError), Cell(reading->Viscosity),
+                         Cell(reading->ViscosityError), Cell(reading->Torque)});
     }
     endResetModel();
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <optional>
 
-#include "platform/Text.h"
+#include "vocabulary/Text.h"
 
 namespace rheo {
 

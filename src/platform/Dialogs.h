@@ -2,7 +2,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Text.h"
+#include "vocabulary/Text.h"
 
 namespace rheo {
 

@@ -2,7 +2,7 @@
 #include <functional>
 #include <string_view>
 
-#include "platform/Text.h"
+#include "vocabulary/Text.h"
 
 namespace rheo {
 

@@ -3,28 +3,12 @@
 #include <string>
 
 #include "platform/Clock.h"
-#include "platform/Text.h"
+#include "vocabulary/EventLogger.h"
+#include "vocabulary/Text.h"
 
 namespace rheo {
 
-enum class EventKind : int {
-    ProcessStart = 0,
-    ProcessEnd = 1,
-    ViscosityFault = 2,
-    TemperatureSensorFault = 3,
-    TemperatureOverflow = 4,
-    TemperatureUnderflow = 5,
-    PortLost = 6,  // the device behind the open port went away; the text is the port number
-    PortBack = 7,  // the lost port opened again by itself; the text is the port number
-};
-
 inline constexpr const char* kEventLogFileName = "vlog.txt";
-
-class EventLogger {
-  public:
-    virtual ~EventLogger() = default;
-    virtual void LogEvent(EventKind kind, const Text& text) = 0;
-};
 
 // The line for one event, without its CR LF: "<date> <time> <kind's text><text>".
 Text EventLine(EventKind kind, const Text& text, const Clock& clock);

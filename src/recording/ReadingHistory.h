@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/Reading.h"
+#include "vocabulary/Reading.h"
 
 namespace rheo {
 

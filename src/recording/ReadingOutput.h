@@ -2,14 +2,14 @@
 #include <functional>
 #include <string_view>
 
-#include "app/Configuration.h"
-#include "decoder/Decoder.h"
 #include "platform/Dialogs.h"
 #include "platform/MonitorView.h"
 #include "platform/SessionFile.h"
 #include "recording/EventLog.h"
 #include "recording/ReadingHistory.h"
 #include "recording/SessionState.h"
+#include "vocabulary/Configuration.h"
+#include "vocabulary/DecoderSink.h"
 
 namespace rheo {
 

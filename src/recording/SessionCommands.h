@@ -1,10 +1,10 @@
 #pragma once
-#include "app/Configuration.h"
 #include "platform/Dialogs.h"
 #include "platform/MonitorView.h"
 #include "platform/SessionFile.h"
 #include "recording/ReadingOutput.h"
 #include "recording/SessionState.h"
+#include "vocabulary/Configuration.h"
 
 namespace rheo {
 

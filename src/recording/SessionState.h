@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "vocabulary/Texts.h"
+
 namespace rheo {
 
 // The session shared by the reading output and the session commands. A session is open
@@ -10,9 +12,5 @@ struct SessionState {
     bool HeaderPending = false;   // the next reading writes the header line first
     bool ProcessStarted = false;  // "Start of process" logged for the current run of readings
 };
-
-inline constexpr const char* kNoFileCaption = "Incoming data - No file selected";
-inline constexpr const char* kCaptionPrefix = "Incoming data - ";
-inline constexpr const char* kProgramTitle = "RHEOTRACKPANEL";
 
 }  // namespace rheo

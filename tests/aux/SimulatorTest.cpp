@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "app/Engine.h"
+#include "app/SettingsStore.h"
 #include "app/SimulatorText.h"
 #include "auxiliary/FormDebug.h"
 #include "core/TestSupport.h"
@@ -33,7 +34,7 @@ std::vector<Reading> Decode(const std::string& bytes) {
     ScriptedBoxes boxes;
     Engine engine(configuration, clock, log, file, view, boxes);
     engine.Feed(bytes);
-    const ReadingHistory& history = engine.output().History();
+    const ReadingHistory& history = engine.Output().History();
     return {history.ReadingSlots.begin(), history.ReadingSlots.begin() + history.HistoryIndex};
 }
 
@@ -109,7 +110,7 @@ class FormDebugTest : public ::testing::Test {
     TempDir dir_;
     QProcess socat_;
     FileRegistry registry_{dir_.File("settings")};
-    QtSerialLink link_{registry_};
+    QtSerialLink link_{MappedDevices(registry_)};
     FixedClock clock_{"06/12/2026", "14:05:09"};
     FormDebug form_{link_, clock_};
     QComboBox* combo_ = form_.findChild<QComboBox*>("Combo1");

@@ -102,11 +102,16 @@ TEST_F(DecoderTest, TemperatureFieldLengthAndEndings) {
     Feed(Message("10:00:02", "100", "25.0C"));
     ASSERT_EQ(sink.readings.size(), 1u);
     EXPECT_EQ(sink.readings.back().Temperature, "25,0");
-    // The separator is counted as put in: "2." makes three characters with "::".
-    configuration.DecimalSeparator = "::";
-    Feed(Message("10:00:03", "100", "2.C", "cP: 1", "1"));
-    ASSERT_EQ(sink.readings.size(), 2u);
-    EXPECT_EQ(sink.readings.back().Temperature, "2::");
+    // The length counts what the instrument sent: a separator of any length is one ".".
+    for (const char* separator : {"::", " , ", ""}) {
+        configuration.DecimalSeparator = separator;
+        Feed(Message("10:00:03", "100", "2.C", "cP: 1", "1"));  // two characters: dropped
+        Feed(Message("10:00:03", "100", "2.5C", "cP: 1", "1"));
+        ASSERT_EQ(sink.readings.size(), 2u) << separator;
+        EXPECT_EQ(sink.readings.back().Temperature, "2" + std::string(separator) + "5");
+        sink.readings.pop_back();
+    }
+    Feed(Message("10:00:03", "100", "2.5C", "cP: 1", "1"));
     configuration.DecimalSeparator = ",";
     // "º" (0xBA) ends the field: no unit is announced and the following C is skipped.
     sink.units.clear();
@@ -116,12 +121,15 @@ TEST_F(DecoderTest, TemperatureFieldLengthAndEndings) {
     ASSERT_EQ(sink.readings.size(), 3u);
     EXPECT_EQ(sink.readings.back().Temperature, "27,5");
     EXPECT_EQ(sink.units, (std::vector<std::string>{"VcP"}));
-    // "{", "~" and a line feed end the field too.
+    // "{", "~", a line feed and the other control characters end the field,
     for (const char* ending : {"{", "~", "\n"}) {
         Feed(Message("10:00:05", "100", std::string("123") + ending));
     }
     EXPECT_EQ(sink.readings.size(), 6u);
-    Feed(Message("10:00:06", "100", "12\n"));
+    // ... where they stand: what follows them is not read ("12" is too short).
+    for (const char* ending : {"{", "~", "\n", "\x1F"}) {
+        Feed(Message("10:00:06", "100", std::string("12") + ending + "3"));
+    }
     EXPECT_EQ(sink.readings.size(), 6u);
     // A received comma is skipped: 27,5 is stored as 275.
     Feed(Message("10:00:07", "100", "27,5F"));
@@ -210,13 +218,43 @@ TEST_F(DecoderTest, TorqueDashesLengthLimitAndTrailingCharacters) {
     Feed(Message("10:00:05", "100", "27.5C", "cP: 1", "1,2"));
     ASSERT_EQ(sink.readings.size(), 4u);
     EXPECT_EQ(sink.readings[3].Torque, "12");
-    // A multi-character separator counts whole towards the four-character limit.
-    configuration.DecimalSeparator = "::";
-    Feed(Message("10:00:06", "100", "27.5C", "cP: 1", "1.5"));
+    // The limit counts what the instrument sent: a separator of any length is one ".".
+    configuration.DecimalSeparator = "<>";
+    Feed(Message("10:00:06", "100", "27.5C", "cP: 1", "10.5"));
     ASSERT_EQ(sink.readings.size(), 5u);
-    EXPECT_EQ(sink.readings[4].Torque, "1::5");
-    Feed(Message("10:00:07", "100", "27.5C", "cP: 1", "10.5"));
+    EXPECT_EQ(sink.readings[4].Torque, "10<>5");
+    Feed(Message("10:00:07", "100", "27.5C", "cP: 1", "10.55"));
     EXPECT_EQ(sink.readings.size(), 5u);
+}
+
+TEST_F(DecoderTest, NoFieldTakesMoreThan4096Characters) {
+    const std::size_t most = Decoder::kMaxFieldLength;
+    const auto spindle = [](const std::string& code) {
+        return "10:00:01   sp: " + code + "    rpm: 100   T: 27.5C\rcP: 1\r %: 1\r";
+    };
+    for (const std::size_t length : {most, most + 1}) {
+        const bool kept = length == most;
+        Feed(spindle(std::string(length, 'A')));
+        Feed(Message("10:00:02", std::string(length, '1')));
+        Feed(Message("10:00:03", "100", std::string(length - 2, '2') + ".5C"));
+        Feed(Message("10:00:04", "100", "27.5C", "cP: " + std::string(length, '0')));
+        ASSERT_EQ(sink.readings.size(), kept ? 4u : 0u) << length;
+        if (kept) {
+            EXPECT_EQ(sink.readings[0].Spindle.size(), most);
+            EXPECT_EQ(sink.readings[1].Rpm.size(), most);
+            EXPECT_EQ(sink.readings[2].Temperature.size(), most);
+            EXPECT_EQ(sink.readings[3].Viscosity.size(), most);
+            sink.readings.clear();
+        }
+        Feed(Message());  // the next message is read as ever
+        ASSERT_EQ(sink.readings.size(), 1u);
+        EXPECT_EQ(sink.readings[0].Spindle, "LCP");
+        sink.readings.clear();
+    }
+    // An endless field costs no more than the bound.
+    Feed(Message("10:00:05", "100", "27.5C", "cP: 1" + std::string(1 << 20, '0')));
+    EXPECT_TRUE(sink.readings.empty());
+    EXPECT_LE(decoder.FieldText().size(), most + 1);
 }
 
 TEST_F(DecoderTest, SpeedRules) {

@@ -173,7 +173,7 @@ TEST_F(ReceiveTick, FeedsTheBufferAndAllThatWaitsInThePortInOrder) {
     EXPECT_EQ(reception.ReceiveBuffer(), message.substr(0, 10));
     reception.Tick();
     EXPECT_EQ(taken, (std::vector<std::string>{message.substr(0, 10), message.substr(10)}));
-    EXPECT_EQ(engine.output().History().HistoryIndex, 1) << "decoded in the tick that took it";
+    EXPECT_EQ(engine.Output().History().HistoryIndex, 1) << "decoded in the tick that took it";
     EXPECT_TRUE(reception.ReceiveBuffer().empty());
     reception.Tick();
     EXPECT_EQ(taken.size(), 2u) << "an empty tick feeds nothing";
@@ -184,8 +184,8 @@ TEST_F(ReceiveTick, NothingIsFedUnderAMessageBoxAndTheOrderHolds) {
     std::filesystem::create_directory(folder);
     const std::string path = (folder / "run.csv").string();
     ASSERT_TRUE(file.OpenForWriting(path));
-    engine.session().SessionFilePath = path;
-    engine.session().HeaderPending = true;
+    engine.Session().SessionFilePath = path;
+    engine.Session().HeaderPending = true;
     engine.Feed(Message("01:00:00"));
     std::filesystem::remove_all(folder);  // the next reading fails and shows a box
 
@@ -208,7 +208,7 @@ TEST_F(ReceiveTick, NothingIsFedUnderAMessageBoxAndTheOrderHolds) {
     EXPECT_EQ(taken, (std::vector<std::string>{first, second + third}))
         << "nothing taken under the box; the rest after it, in arrival order, once";
     EXPECT_TRUE(link.waiting.empty());
-    EXPECT_EQ(engine.output().History().HistoryIndex, 3);
+    EXPECT_EQ(engine.Output().History().HistoryIndex, 3);
 }
 
 }  // namespace

@@ -25,8 +25,8 @@ class ReadingOutputTest : public test::EngineOnDisk {
     // A new session on the given path, as the new-session command leaves it.
     void OpenNewSession(const std::string& path) {
         ASSERT_TRUE(file.OpenForWriting(path));
-        engine.session().SessionFilePath = path;
-        engine.session().HeaderPending = true;
+        engine.Session().SessionFilePath = path;
+        engine.Session().HeaderPending = true;
     }
     void Readings(int count, int first = 0) {
         for (int i = first; i < first + count; ++i) {
@@ -38,7 +38,7 @@ class ReadingOutputTest : public test::EngineOnDisk {
 };
 
 TEST_F(ReadingOutputTest, HistoryRotatesThroughTwentySlotsAndNeverWritesSlot20) {
-    const ReadingHistory& history = engine.output().History();
+    const ReadingHistory& history = engine.Output().History();
     Readings(1);
     EXPECT_EQ(view.refreshes, 1);
     EXPECT_EQ(history.HistoryIndex, 1);
@@ -118,10 +118,10 @@ TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
     EXPECT_EQ(boxes.shown[0].title, "RHEOTRACKPANEL");
     EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Critical);
     EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_TRUE(engine.session().SessionFilePath.empty());
-    EXPECT_FALSE(engine.session().ProcessStarted);
+    EXPECT_TRUE(engine.Session().SessionFilePath.empty());
+    EXPECT_FALSE(engine.Session().ProcessStarted);
     EXPECT_EQ(view.caption, "Incoming data - No file selected");
-    EXPECT_EQ(engine.output().History().HistoryIndex, 2);  // the reading stays listed
+    EXPECT_EQ(engine.Output().History().HistoryIndex, 2);  // the reading stays listed
 
     // The next reading is only listed, and starts a new run in the log.
     boxes.whileShown = nullptr;
@@ -168,7 +168,7 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
     }
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Cannot access file. Process aborted");
-    EXPECT_TRUE(engine.session().SessionFilePath.empty());
+    EXPECT_TRUE(engine.Session().SessionFilePath.empty());
     EXPECT_FALSE(file.IsOpen());
     const std::string full = ReadFile(path);
     EXPECT_GT(full.size(), 20000u);
@@ -176,7 +176,7 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
 
     std::filesystem::remove(filler);
     ASSERT_TRUE(file.OpenForAppending(path));
-    engine.session().SessionFilePath = path;
+    engine.Session().SessionFilePath = path;
     Readings(1, 3000);
     EXPECT_EQ(ReadFile(path), full + "05/12/2026,10:50:00,LCP,100,27.5,,00001250,,10.2\r\n");
 }

@@ -24,7 +24,7 @@ constexpr const char* kHeader =
 class SessionCommandsTest : public test::EngineOnDisk {
   protected:
     test::ScriptedDialog dialog;
-    SessionCommands commands{configuration, engine.session(), file, engine.output(), dialog, boxes,
+    SessionCommands commands{configuration, engine.Session(), file, engine.Output(), dialog, boxes,
                              view};
 
     std::string Row(const std::string& hour) {
@@ -60,13 +60,13 @@ TEST_F(SessionCommandsTest, OverwriteQuestionIsAskedAboutTheFinalName) {
     EXPECT_EQ(boxes.shown[0].icon, MessageIcon::None);
     EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::OkCancel);
     EXPECT_EQ(ReadFile(dir.File("run1.csv")), "precious\r\n");
-    EXPECT_TRUE(engine.session().SessionFilePath.empty());
+    EXPECT_TRUE(engine.Session().SessionFilePath.empty());
     EXPECT_FALSE(view.closeEnabled.has_value());
 
     boxes.answer = MessageAnswer::Ok;
     commands.NuevoArchivo();
     EXPECT_EQ(ReadFile(dir.File("run1.csv")), "");
-    EXPECT_EQ(engine.session().SessionFilePath, dir.File("run1.csv"));
+    EXPECT_EQ(engine.Session().SessionFilePath, dir.File("run1.csv"));
 }
 
 TEST_F(SessionCommandsTest, CancelledQuestionKeepsTheRunningSessionWithoutSecondHeader) {
@@ -82,7 +82,7 @@ TEST_F(SessionCommandsTest, CancelledQuestionKeepsTheRunningSessionWithoutSecond
     dialog.answer.reset();  // cancelling the dialog changes nothing either
     commands.NuevoArchivo();
     commands.AbrirArchivo();
-    EXPECT_EQ(engine.session().SessionFilePath, dir.File("a.csv"));
+    EXPECT_EQ(engine.Session().SessionFilePath, dir.File("a.csv"));
 }
 
 TEST_F(SessionCommandsTest, OpenAppendsWithoutHeaderAndCreatesMissingFilesWithOne) {
@@ -125,7 +125,7 @@ TEST_F(SessionCommandsTest, CloseEndsTheRunAndTheNextReadingStartsANewOne) {
     EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
               "05/12/2026 14:05:40 Start of process\r\n"
               "05/12/2026 14:05:40 Start of process\r\n");
-    EXPECT_EQ(engine.output().History().HistoryIndex, 2);
+    EXPECT_EQ(engine.Output().History().HistoryIndex, 2);
 }
 
 TEST_F(SessionCommandsTest, FileThatCannotBeOpenedFailsTheCommandAtOnce) {
@@ -133,7 +133,7 @@ TEST_F(SessionCommandsTest, FileThatCannotBeOpenedFailsTheCommandAtOnce) {
     commands.AbrirArchivo();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Cannot access file. Process aborted");
-    EXPECT_TRUE(engine.session().SessionFilePath.empty());
+    EXPECT_TRUE(engine.Session().SessionFilePath.empty());
     EXPECT_EQ(view.caption, "Incoming data - No file selected");
     EXPECT_EQ(ReadFile(dir.File("vlog.txt")), "05/12/2026 14:05:40 End of process::\r\n");
 
@@ -150,7 +150,7 @@ TEST_F(SessionCommandsTest, FileThatCannotBeOpenedFailsTheCommandAtOnce) {
         dialog.answer = dir.File(name);
         commands.AbrirArchivo();
         EXPECT_EQ(boxes.shown.back().text, "Cannot access file. Process aborted") << name;
-        EXPECT_TRUE(engine.session().SessionFilePath.empty());
+        EXPECT_TRUE(engine.Session().SessionFilePath.empty());
     }
     EXPECT_EQ(boxes.shown.size(), 5u);
 }

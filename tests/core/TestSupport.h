@@ -17,36 +17,9 @@
 #include "platform/LiveSessionFile.h"
 #include "platform/MonitorView.h"
 #include "recording/EventLog.h"
+#include "support/TempDir.h"
 
 namespace rheo::test {
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "rheo-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code error;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, error);
-        std::filesystem::remove_all(path_, error);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 struct RecordingView : MonitorView {
     void RefreshMonitor() override { ++refreshes; }

@@ -128,7 +128,7 @@ class TestHost {
     bool Start() { return form->Start(); }
     FormMonitor& Monitor() { return form->Monitor(); }
     QTreeView* List() { return form->Monitor().ListView2(); }
-    bool Feed(int n) { return form->engine().Feed(NumberedMessage(n)); }
+    bool Feed(int n) { return form->Engine().Feed(NumberedMessage(n)); }
 
     // Port n stands for the given device.
     void MapPort(int port, const std::string& device) {

@@ -70,9 +70,14 @@ void GuiTest::ReadingListThroughWrappingAndUnits() {
     // The unit titles follow the instrument, with the masculine ordinal.
     QCOMPARE(title(4), QString::fromUtf8("Temp [\u00BAC]"));
     QCOMPARE(title(6), QStringLiteral("Viscosity [cP]"));
-    QVERIFY(host.form->engine().Feed(NumberedMessage(26, "F", "mPas")));
+    QVERIFY(host.form->Engine().Feed(NumberedMessage(26, "F", "mPas")));
     QCOMPARE(title(4), QString::fromUtf8("Temp [\u00BAF]"));
     QCOMPARE(title(6), QStringLiteral("Viscosity [mPas]"));
+
+    // The longest value the decoder takes is cut to what a cell shows.
+    QVERIFY(host.form->Engine().Feed(
+        "10:00:00 sp: LCP rpm: 100 T: 27.5C\rcP: " + std::string(4096, '7') + "\r %: 1\r"));
+    QCOMPARE(RowCells(list, 19)[6], QString(259, '7'));
 }
 
 // The widest date, hour, speed and torque are drawn whole at the list's narrow widths: each
@@ -81,7 +86,7 @@ void GuiTest::ValuesShowWholeInTheirColumns() {
     TestHost host;
     QVERIFY(host.Start());
     QTreeView* list = host.List();
-    QVERIFY(host.form->engine().Feed(Message("00:34:12", "200", "27.5C", "cP: 00001250", "100")));
+    QVERIFY(host.form->Engine().Feed(Message("00:34:12", "200", "27.5C", "cP: 00001250", "100")));
     // The face the Debian package depends on, not a wider one put in its place.
     QCOMPARE(QFontInfo(list->font()).family(), QStringLiteral("Liberation Sans Narrow"));
     const QFontMetrics metrics(list->font());

@@ -111,9 +111,9 @@ struct Station {
     Station(Registry& store, const std::string& logFile)
         : log(logFile, clock),
           engine(configuration, clock, log, file, view, boxes),
-          link(store),
+          link(MappedDevices(store)),
           reception(link, [this](std::string_view text) { return engine.Feed(text); }),
-          selection(link, view, store, boxes, log) {
+          selection(link, view, PortStore(store), boxes, log) {
         link.SetNotification([this](LinkEvent kind) {
             if (kind == LinkEvent::LinkLost) {
                 ++losses;
@@ -128,7 +128,7 @@ struct Station {
         });
     }
     std::vector<Reading> Readings() const {
-        const auto& history = engine.output().History();
+        const auto& history = engine.Output().History();
         return {history.ReadingSlots.begin(), history.ReadingSlots.begin() + history.HistoryIndex};
     }
 

@@ -73,7 +73,7 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
     locker.waitForFinished();
     failed(2);
     EXPECT_EQ(StoredPort(store_), 1);
-    QtSerialLink other(store_);  // port 1 was closed and stays closed: it is free
+    QtSerialLink other(MappedDevices(store_));  // port 1 was closed and stays closed: it is free
     other.SetPortNumber(1);
     EXPECT_TRUE(other.Open());
 

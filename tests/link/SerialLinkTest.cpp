@@ -20,8 +20,8 @@ using SerialLink = LinkTest;
 
 TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusively) {
     PtyPair& pair = Pair(1);
-    QtSerialLink link(store_);
-    QtSerialLink second(store_);
+    QtSerialLink link(MappedDevices(store_));
+    QtSerialLink second(MappedDevices(store_));
     EXPECT_EQ(link.DeviceName(7).toStdString(), "/dev/ttyS6") << "no Port7 in the store";
     link.SetPortNumber(1);
     second.SetPortNumber(1);
@@ -101,8 +101,8 @@ TEST_F(SerialLink, ALostPortComesBackBySelfIntoTheSameSession) {
     Station station(store_, dir_.File("vlog.txt"));
     const std::string session = dir_.File("run.csv");
     ASSERT_TRUE(station.file.OpenForWriting(session));
-    station.engine.session().SessionFilePath = session;
-    station.engine.session().HeaderPending = true;
+    station.engine.Session().SessionFilePath = session;
+    station.engine.Session().HeaderPending = true;
     station.selection.Abrir_Puerto(1);
     ASSERT_TRUE(station.link.IsOpen());
     station.timer.start(100);
@@ -160,7 +160,7 @@ TEST_F(SerialLink, ALostPortComesBackBySelfIntoTheSameSession) {
     Pair(1);
     Wait(1500);
     EXPECT_EQ(station.link.PortNumber(), 2);
-    QtSerialLink other(store_);  // port 1 was left alone: it is free
+    QtSerialLink other(MappedDevices(store_));  // port 1 was left alone: it is free
     other.SetPortNumber(1);
     EXPECT_TRUE(other.Open());
 }

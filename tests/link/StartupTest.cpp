@@ -53,7 +53,8 @@ class StartupTest : public LinkTest {
     Station station_{store_, dir_.File("unused.txt")};
     ScriptedInstance instance_;
     RecordingScreens screens_{station_.link};
-    PortSelection selection_{station_.link, station_.view, store_, screens_, station_.log};
+    PortSelection selection_{station_.link, station_.view, PortStore(store_), screens_,
+                             station_.log};
     Configuration configuration_{"", "", ""};
     std::string programDirectory_;
 };

@@ -1,16 +1,18 @@
 // Clock, program location, single instance and the desktop shell on the real system.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
-#include "TempDirectory.h"
 #include "platform/Clock.h"
 #include "platform/ProgramLocation.h"
 #include "platform/win32/Win32DesktopShell.h"
 #include "platform/win32/Win32SingleInstance.h"
+#include "support/TempDir.h"
 
 namespace rheo {
 namespace {
 
-using testing::TempDirectory;
+using test::TempDir;
 
 TEST(SystemServicesTest, ClockGivesDateAndTimeWithoutClosingZero) {
     SystemClock clock;
@@ -26,12 +28,12 @@ TEST(SystemServicesTest, ProgramLocation) {
     EXPECT_NE(directory.back(), '\\');
     EXPECT_TRUE(std::filesystem::exists(directory + PathSeparator() + "win32_tests.exe"));
 
-    TempDirectory dir;
-    EXPECT_TRUE(DirectoryWritable(dir.Path()));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));  // the probe leaves no file behind
+    TempDir dir;
+    EXPECT_TRUE(DirectoryWritable(dir.Path().string()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path().string()));  // the probe leaves no file behind
     EXPECT_FALSE(DirectoryWritable(dir.File("missing")));
-    SetEnvironmentVariableA("LOCALAPPDATA", dir.Path().c_str());
-    EXPECT_EQ(UserDataDirectory(), dir.Path() + "\\rheotrackpanel");
+    SetEnvironmentVariableA("LOCALAPPDATA", dir.Path().string().c_str());
+    EXPECT_EQ(UserDataDirectory(), dir.Path().string() + "\\rheotrackpanel");
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("rheotrackpanel")));
 }
 
@@ -46,10 +48,10 @@ TEST(SystemServicesTest, SecondInstanceIsRefusedUntilTheFirstEnds) {
 }
 
 TEST(SystemServicesTest, ShellLookupReportsWhetherAProgramOpensTheFile) {
-    TempDirectory dir;
+    TempDir dir;
     Win32DesktopShell shell;
     EXPECT_EQ(shell.FindExecutable(dir.File("missing.rheotest")), 2);  // ERROR_FILE_NOT_FOUND
-    testing::WriteBytes(dir.File("vlog.rheotest"), "line\r\n");
+    test::WriteFile(dir.File("vlog.rheotest"), "line\r\n");
     EXPECT_EQ(shell.FindExecutable(dir.File("vlog.rheotest")), 31);  // SE_ERR_NOASSOC
     ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".rheotest", REG_SZ, "txtfile", 7), ERROR_SUCCESS);
     const int found = shell.FindExecutable(dir.File("vlog.rheotest"));

@@ -139,9 +139,9 @@ int main(int argc, char** argv) {
     if (!file.OpenForWriting(options->output)) {
         return Fail("cannot write " + options->output + ": " + std::strerror(errno));
     }
-    engine.session().SessionFilePath = options->output;
-    engine.session().HeaderPending = true;
-    engine.session().ProcessStarted = false;
+    engine.Session().SessionFilePath = options->output;
+    engine.Session().HeaderPending = true;
+    engine.Session().ProcessStarted = false;
 
     std::vector<char> buffer(1 << 16);
     std::size_t count = 0;

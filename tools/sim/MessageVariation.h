@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <random>
 
-#include "platform/Text.h"
+#include "vocabulary/Text.h"
 
 namespace rheo::sim {
 

@@ -3,8 +3,10 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/Clock.h"
+#include "vocabulary/Windows1252.h"
 
 namespace rheo {
 namespace {
@@ -30,30 +32,6 @@ bool IsPlainLocale() {
     }
     return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 ||
            std::strncmp(name, "C.", 2) == 0 || UserTimeLocale() == static_cast<locale_t>(0);
-}
-
-// UTF-8 from the locale to Windows-1252, the engine's text; what has no single byte becomes "?".
-Text ToWindows1252(const std::string& utf8) {
-    Text out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            ++i;
-        } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-            const unsigned code =
-                ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
-            out.push_back(code >= 0xA0 && code <= 0xFF ? static_cast<char>(code) : '?');
-            i += 2;
-        } else {
-            out.push_back('?');
-            ++i;
-            while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) {
-                ++i;
-            }
-        }
-    }
-    return out;
 }
 
 // The text of the current second, formatted once per second: the decoder asks for the date
@@ -82,7 +60,7 @@ class SecondCache {
         const std::size_t length =
             plain ? std::strftime(buffer, sizeof buffer, plainFormat_, &local)
                   : strftime_l(buffer, sizeof buffer, userFormat_, &local, UserTimeLocale());
-        return ToWindows1252(std::string(buffer, length));
+        return Utf8ToWindows1252(std::string_view(buffer, length));
     }
 
     const char* userFormat_;

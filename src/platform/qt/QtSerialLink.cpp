@@ -2,9 +2,6 @@
 
 #include <QMetaObject>
 #include <string>
-#include <variant>
-
-#include "app/SettingsStore.h"
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -15,8 +12,8 @@
 
 namespace rheo {
 
-QtSerialLink::QtSerialLink(Registry& registry, QObject* parent)
-    : QObject(parent), registry_(registry) {
+QtSerialLink::QtSerialLink(MappedDevices mappedDevices, QObject* parent)
+    : QObject(parent), mappedDevices_(std::move(mappedDevices)) {
     port_.setBaudRate(QSerialPort::Baud9600);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
@@ -45,10 +42,8 @@ QString QtSerialLink::DeviceName(int port) const {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
-    const SettingValue mapped =
-        ReadSetting(registry_, kHkeyLocalMachine, kSettingsKeyPath, "Port" + std::to_string(port));
-    if (const auto* device = std::get_if<std::string>(&mapped); device && !device->empty()) {
-        return QString::fromLocal8Bit(device->data(), static_cast<qsizetype>(device->size()));
+    if (const std::string device = mappedDevices_ ? mappedDevices_(port) : ""; !device.empty()) {
+        return QString::fromLocal8Bit(device.data(), static_cast<qsizetype>(device.size()));
     }
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);
 #endif

@@ -2,8 +2,9 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <functional>
+#include <string>
 
-#include "platform/Registry.h"
 #include "platform/SerialLink.h"
 
 namespace rheo {
@@ -13,8 +14,8 @@ namespace rheo {
 // held exclusively while open.
 //
 // Port N is "COM<N>" on Windows. Elsewhere it is the device named by the text value "Port<N>"
-// under the settings key (for example "/dev/ttyUSB0" or a /dev/serial/by-id/... name), or
-// /dev/ttyS<N-1> when that value is absent.
+// under the settings key (for example "/dev/ttyUSB0" or a /dev/serial/by-id/... name), which the
+// link is given as a function of N, or /dev/ttyS<N-1> when that value is absent.
 //
 // The notification reports CharactersReceived whenever characters arrive, and LinkLost once
 // when the device behind the open link goes away (adapter pulled, other end of a
@@ -24,7 +25,10 @@ namespace rheo {
 class QtSerialLink : public QObject, public SerialLink {
     Q_OBJECT
   public:
-    explicit QtSerialLink(Registry& registry, QObject* parent = nullptr);
+    // The device named for port N, or "" when none is (not used on Windows).
+    using MappedDevices = std::function<std::string(int port)>;
+
+    explicit QtSerialLink(MappedDevices mappedDevices, QObject* parent = nullptr);
     ~QtSerialLink() override;
     QtSerialLink(const QtSerialLink&) = delete;
     QtSerialLink& operator=(const QtSerialLink&) = delete;
@@ -50,7 +54,7 @@ class QtSerialLink : public QObject, public SerialLink {
     bool DeviceHungUp() const;
     void FinishLosing(quint64 opening);
 
-    Registry& registry_;
+    MappedDevices mappedDevices_;
     QSerialPort port_;
     int portNumber_ = 0;
     Notification notification_;

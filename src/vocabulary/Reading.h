@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/Text.h"
+#include "vocabulary/Text.h"
 
 namespace rheo {
 

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Fails when a file under src/ or tools/ includes a folder above its own (see docs/DEVELOPING.md):
+#   0 vocabulary   1 platform (the interfaces)   2 decoder, recording   3 link   4 app
+#   5 platform/qt, platform/posix, platform/win32 (these see only vocabulary and platform)
+#   6 auxiliary   7 monitor   8 main.cpp   9 tools
+# A folder includes its own files and folders of a lower number; folders with the same number
+# do not include each other.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+# Includes let through against the layers, as "file included-file" (none today).
+allowed=()
+
+folder_of() {  # src/app/Startup.cpp -> app; platform/qt/X.h -> platform/qt; tools/... -> tools
+    local path=${1#src/}
+    case $path in
+        tools/*) echo tools ;;
+        platform/qt/* | platform/posix/* | platform/win32/*) echo "${path%/*}" ;;
+        */*) echo "${path%%/*}" ;;
+        *) echo "$path" ;;
+    esac
+}
+
+rank_of() {
+    case $1 in
+        vocabulary) echo 0 ;;
+        platform) echo 1 ;;
+        decoder | recording) echo 2 ;;
+        link) echo 3 ;;
+        app) echo 4 ;;
+        platform/qt | platform/posix | platform/win32) echo 5 ;;
+        auxiliary) echo 6 ;;
+        monitor) echo 7 ;;
+        main.cpp) echo 8 ;;
+        tools) echo 9 ;;
+        *) echo unknown ;;
+    esac
+}
+
+status=0
+while IFS=: read -r file line text; do
+    target=$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]+)".*/\1/' <<<"$text")
+    [[ $target == */* ]] || continue  # a file beside the includer
+    for exception in "${allowed[@]}"; do
+        [[ "$file $target" == "$exception" ]] && continue 2
+    done
+    from=$(folder_of "$file")
+    to=$(folder_of "src/$target")
+    [[ $from == "$to" ]] && continue
+    from_rank=$(rank_of "$from")
+    to_rank=$(rank_of "$to")
+    ok=0
+    if [[ $from_rank == unknown || $to_rank == unknown ]]; then
+        ok=0
+    elif [[ $from == platform/* ]]; then
+        [[ $to == vocabulary || $to == platform ]] && ok=1
+    elif ((to_rank < from_rank)); then
+        ok=1
+    fi
+    if ((ok == 0)); then
+        echo "$file:$line: $from must not include $target ($to)" >&2
+        status=1
+    fi
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' src tools)
+
+if ((status == 0)); then
+    echo "layers: every include goes downwards"
+fi
+exit "$status"
