@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -134,6 +135,10 @@ int ParseOptions(int argc, char** argv, Options& options) {
 }
 
 void InstallStopHandlers() {
+#if defined(_WIN32)
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+#else
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -141,6 +146,7 @@ void InstallStopHandlers() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);  // a closed reader shows as EPIPE on the write
+#endif
 }
 
 void AddMilliseconds(timespec& t, long ms) {
