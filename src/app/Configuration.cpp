@@ -71,4 +71,16 @@ Configuration LoadConfiguration(const std::string& programDirectory) {
     return defaults;
 }
 
+Configuration LoadProgramConfiguration(const std::string& executableDirectory,
+                                       const std::string& programDirectory) {
+    if (executableDirectory != programDirectory) {
+        const std::string beside = executableDirectory + PathSeparator() + kConfigurationFileName;
+        std::error_code error;
+        if (std::filesystem::exists(beside, error)) {
+            return ReadConfigurationFile(beside);
+        }
+    }
+    return LoadConfiguration(programDirectory);
+}
+
 }  // namespace rheo
