@@ -25,6 +25,8 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME rheotrackpanel.exe)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+# A 64-bit installer for a 64-bit program (and for a Wine without its 32-bit half).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 
 # The portable zip unpacks into one folder named like the package.
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
