@@ -40,30 +40,13 @@ if [ ${#missing[@]} -gt 0 ]; then
         skip "cannot install ${missing[*]}"
 fi
 
-# Qt for Windows: built on the first run (about half an hour on 2 cores), cached afterwards.
-qt="$(bash "$root/scripts/windows-qt.sh")"
+# Qt for Windows (built on the first run, cached afterwards), the programs, the packages.
+program="$(bash "$root/scripts/windows-package" "$build/program")"
 case $? in
     0) ;;
-    2) skip "${qt#skipped: }" ;;
-    *) fail "building Qt for Windows (scripts/windows-qt.sh)" ;;
+    2) skip "${program#skipped: }" ;;
+    *) fail "building the Windows programs and packages (scripts/windows-package)" ;;
 esac
-echo "-- Qt for Windows: $qt"
-
-echo "-- cross build in $build"
-program="$build/program"
-mkdir -p "$program"
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$root" -B "$program" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRHEO_BUILD_TESTS=OFF \
-    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
-    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" "${launcher[@]}" \
-    >"$build/configure.log" 2>&1 || { tail -n 30 "$build/configure.log"; fail "configuring"; }
-built=$SECONDS
-cmake --build "$program" -j "$(nproc)" >"$build/build.log" 2>&1 ||
-    { grep -E "error|Error" "$build/build.log" | head -n 30; fail "building the Windows programs"; }
-echo "-- programs built in $((SECONDS - built)) s"
-rm -f "$program"/rheotrackpanel-*-win64.*
-(cd "$program" && cpack >"$build/cpack.log" 2>&1) || { tail -n 30 "$build/cpack.log"; fail "cpack"; }
 installer="$(ls "$program"/rheotrackpanel-*-win64.exe 2>/dev/null)"
 portable_zip="$(ls "$program"/rheotrackpanel-*-win64.zip 2>/dev/null)"
 [ -f "$installer" ] && [ -f "$portable_zip" ] || fail "no installer or zip in $program"
