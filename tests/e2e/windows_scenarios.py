@@ -73,10 +73,15 @@ class WineRig(e2e_support.Rig):
 
     def plug_cable(self):
         super().plug_cable()
+        # Wine's mount manager links com1 to /dev/ttyS0 when it starts, unless the registry
+        # names another device; both are set.
+        device = os.path.realpath(self.port_device)
+        check(self.wine("reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/t", "REG_SZ",
+                        "/d", device, "/f").returncode == 0, "wine reg add COM1")
         com1 = os.path.join(self.prefix, "dosdevices", "com1")
         if os.path.lexists(com1):
             os.remove(com1)
-        os.symlink(os.path.realpath(self.port_device), com1)
+        os.symlink(device, com1)
 
     def start_program(self, label="program"):
         process = subprocess.Popen(["wine", os.path.join(self.app, "rheotrackpanel.exe")],
@@ -86,6 +91,21 @@ class WineRig(e2e_support.Rig):
         process.log = self.path(label + ".log")
         self.processes.append(process)
         return process
+
+    def window_picture(self, process, label):
+        """The monitor window alone, as the README shows it."""
+        subprocess.run(["import", "-window", self.main_window(process, 5),
+                        self.path(label + ".png")], env=dict(os.environ, DISPLAY=self.display),
+                       capture_output=True, timeout=30)
+
+    def answer_box(self, process, label, timeout=10):
+        """As on Linux, but the box is given the keyboard first: with no window manager, Wine
+        leaves the focus where it was."""
+        box = wait_for(lambda: self.window(process, BOX_TITLE), timeout, "a message box")
+        self.picture(label)
+        self.x("windowfocus", "--sync", box[1], check_rc=False)
+        self.x("key", "Return")
+        wait_for(lambda: not self.window(process, BOX_TITLE), 10, "the message box to close")
 
     def unix_path(self, windows_path):
         return os.path.join(self.prefix, "drive_c", *windows_path[3:].split("\\"))
@@ -136,6 +156,7 @@ def windows_scene(rig, args):
     wait_for(lambda: row_count(session_file) >= 41, 60, "41 lines in the session file")
     time.sleep(0.5)
     rig.picture("readings")
+    rig.window_picture(process, "main-window-windows")
     content = read_bytes(session_file)
     check(row_count(session_file) == 41, "%d lines, not 41" % row_count(session_file))
     check(b"\xba" in content and content.endswith(b"\r\n"), "no 0xBA or no CR LF in the file")
@@ -150,7 +171,7 @@ def windows_scene(rig, args):
     viewer = wait_for(lambda: next((w for w in rig.windows(process) if "vlog" in w[0].lower()),
                                    None), 30, "the log viewer")
     rig.picture("log-viewer")
-    rig.x("windowclose", viewer[1], check_rc=False)
+    rig.x("windowkill", viewer[1], check_rc=False)
     wait_for(lambda: not any("vlog" in w[0].lower() for w in rig.windows(process)), 10,
              "the log viewer to close")
     rig.send(capture(40, 2))
