@@ -117,7 +117,10 @@ while [ -f "$installed/rheotrackpanel.exe" ] && [ $wait_gone -lt 50 ]; do
 done
 [ -f "$installed/rheotrackpanel.exe" ] && { echo "FAILED: the uninstaller left the program"; status=1; }
 
-# The operator's scenes, on the portable folder.
+# The operator's scenes, on the portable folder. Wine's desktop process, started above without a
+# display, would keep every later window off the screen: a fresh server starts with the display.
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
 python3 "$root/tests/e2e/windows_scenarios.py" --folder "$folder" --replay "$replay" \
     --prefix "$WINEPREFIX" --artefacts "$build/artefacts" || status=1
 echo "Windows program suite: $((SECONDS - started)) s"
