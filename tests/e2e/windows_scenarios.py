@@ -75,13 +75,15 @@ class WineRig(e2e_support.Rig):
         super().plug_cable()
         # Wine's mount manager links com1 to /dev/ttyS0 when it starts, unless the registry
         # names another device; both are set.
-        device = os.path.realpath(self.port_device)
-        check(self.wine("reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/t", "REG_SZ",
-                        "/d", device, "/f").returncode == 0, "wine reg add COM1")
-        com1 = os.path.join(self.prefix, "dosdevices", "com1")
-        if os.path.lexists(com1):
-            os.remove(com1)
-        os.symlink(device, com1)
+        # COM1 is the program's end of the cable, COM2 the instrument's (for rheotrack-sim.exe).
+        for port, end in (("COM1", self.port_device), ("COM2", self.instrument_device)):
+            device = os.path.realpath(end)
+            check(self.wine("reg", "add", r"HKLM\Software\Wine\Ports", "/v", port, "/t",
+                            "REG_SZ", "/d", device, "/f").returncode == 0, "wine reg add " + port)
+            link = os.path.join(self.prefix, "dosdevices", port.lower())
+            if os.path.lexists(link):
+                os.remove(link)
+            os.symlink(device, link)
 
     def start_program(self, label="program"):
         process = subprocess.Popen(["wine", os.path.join(self.app, "rheotrackpanel.exe")],
@@ -174,8 +176,12 @@ def windows_scene(rig, args):
     rig.x("windowkill", viewer[1], check_rc=False)
     wait_for(lambda: not any("vlog" in w[0].lower() for w in rig.windows(process)), 10,
              "the log viewer to close")
-    rig.send(capture(40, 2))
-    wait_for(lambda: row_count(session_file) >= 43, 20, "rows while the viewer was open")
+    # The Windows simulator plays the instrument on the other end of the cable, COM2.
+    sim = rig.wine(os.path.join(rig.app, "rheotrack-sim.exe"), "--device", "COM2", "--count",
+                   "2", "--interval", "200", "--time", "12:34:56")
+    check(sim.returncode == 0, "rheotrack-sim.exe on COM2: %r" % sim.stderr[-300:])
+    wait_for(lambda: row_count(session_file) >= 43, 20, "the simulator's rows")
+    check(read_bytes(session_file).count(b",12:34:56,") == 2, "the simulator's rows differ")
 
     # A second copy is refused and ends; the first goes on.
     second = rig.start_program("second")

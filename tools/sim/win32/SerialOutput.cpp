@@ -56,9 +56,10 @@ bool SerialOutput::Open(const std::string& device) {
     }
     std::string path;
     const bool port = IsComPort(device, path);
-    const HANDLE handle =
-        CreateFileA(port ? path.c_str() : device.c_str(), GENERIC_WRITE, port ? 0 : FILE_SHARE_READ,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+    // A COM port is opened for reading too: its line settings cannot be read or set otherwise.
+    const HANDLE handle = CreateFileA(
+        port ? path.c_str() : device.c_str(), port ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
+        port ? 0 : FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error_ = LastError(device);
         return false;
