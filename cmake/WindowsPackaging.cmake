@@ -7,12 +7,14 @@
 # Both hold the same files, side by side in one folder: the three programs and the licence. The
 # programs are static, so nothing else is needed on a Windows without Qt or a compiler.
 
-install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+set(RHEO_LICENSE_FILE ${CMAKE_CURRENT_LIST_DIR}/../LICENSE)
+cmake_path(NORMAL_PATH RHEO_LICENSE_FILE)
+install(FILES ${RHEO_LICENSE_FILE} DESTINATION . RENAME LICENSE.txt)
 
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY RHEOTRACKPANEL)
-set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)  # the installer's licence page
+set(CPACK_RESOURCE_FILE_LICENSE ${RHEO_LICENSE_FILE})  # the installer's licence page
 
 # Program Files, a Start-menu shortcut to the program, and an uninstaller (NSIS always writes
 # one, and lists it under Apps & features).
