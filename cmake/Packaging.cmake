@@ -3,6 +3,8 @@
 #   cmake --install BUILD [--prefix DIR]     the program, the tools, the menu entry, the icon
 #   cpack --config BUILD/CPackConfig.cmake   rheotrackpanel_<version>-1_<arch>.deb
 #
+# On Windows (a MinGW-w64 cross build) the installer and the zip come from WindowsPackaging.cmake.
+#
 # The executables bring their own install rules (src/ and tools/).
 
 set(RHEO_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
@@ -76,6 +78,8 @@ if(UNIX AND NOT APPLE)
     set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
         ${RHEO_PACKAGING_DIR}/debian/postinst ${RHEO_PACKAGING_DIR}/debian/postrm)
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+elseif(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackaging.cmake)
 else()
     set(CPACK_GENERATOR ZIP)
 endif()

@@ -14,7 +14,7 @@ skip() {
     exit 0
 }
 
-packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest cmake ninja-build)
+packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest cmake ninja-build socat)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -68,6 +68,26 @@ fi
 wineserver -p
 if ! timeout 120 wine cmd /c echo ok >/dev/null 2>&1; then
     skip "wine cannot run a program here"
+fi
+
+# Real lines for the COM port link: a pseudo-terminal pair as COM8 and COM9, and COM10, whose far
+# end goes away after its first byte.
+ports="$build/ports"
+rm -rf "$ports" && mkdir -p "$ports"
+socat PTY,link="$ports/a",raw,echo=0 PTY,link="$ports/b",raw,echo=0 2>/dev/null &
+pair=$!
+socat PTY,link="$ports/c",raw,echo=0 SYSTEM:'head -c 1 >/dev/null' 2>/dev/null &
+vanishing=$!
+trap 'kill $pair $vanishing 2>/dev/null; wineserver -k >/dev/null 2>&1 || true' EXIT
+for _ in $(seq 50); do
+    [ -e "$ports/a" ] && [ -e "$ports/b" ] && [ -e "$ports/c" ] && break
+    sleep 0.1
+done
+if [ -e "$ports/c" ]; then
+    ln -sfn "$(readlink -f "$ports/a")" "$WINEPREFIX/dosdevices/com8"
+    ln -sfn "$(readlink -f "$ports/b")" "$WINEPREFIX/dosdevices/com9"
+    ln -sfn "$(readlink -f "$ports/c")" "$WINEPREFIX/dosdevices/com10"
+    export RHEO_WIN32_COM_PAIR="8 9" RHEO_WIN32_COM_VANISHING=10
 fi
 
 status=0

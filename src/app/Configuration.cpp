@@ -77,4 +77,16 @@ Configuration LoadConfiguration(const std::string& programDirectory) {
     return configuration;
 }
 
+Configuration LoadProgramConfiguration(const std::string& executableDirectory,
+                                       const std::string& programDirectory) {
+    if (executableDirectory != programDirectory) {
+        const std::string beside = executableDirectory + PathSeparator() + kConfigurationFileName;
+        std::error_code error;
+        if (std::filesystem::exists(beside, error)) {
+            return ReadConfigurationFile(beside);
+        }
+    }
+    return LoadConfiguration(programDirectory);
+}
+
 }  // namespace rheo

@@ -40,7 +40,7 @@ bool RunStartup(StartupParts parts) {
     }
 
     parts.programDirectory = ChooseProgramDirectory();
-    parts.configuration = LoadConfiguration(parts.programDirectory);
+    parts.configuration = LoadProgramConfiguration(ExecutableDirectory(), parts.programDirectory);
     parts.eventLog.SetFile(parts.programDirectory + PathSeparator() + kEventLogFileName);
     EnsureEventLogInWorkingDirectory();
 

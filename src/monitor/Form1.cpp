@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/qt/QtSingleInstance.h"
-
 #if defined(_WIN32)
 #include "platform/win32/Win32DesktopShell.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32SingleInstance.h"
 #else
 #include "platform/posix/FileRegistry.h"
 #include "platform/posix/PosixDesktopShell.h"
+#include "platform/qt/QtSingleInstance.h"
 #endif
 
 #include "app/SettingsStore.h"
@@ -22,9 +22,11 @@ namespace {
 #if defined(_WIN32)
 using DesktopRegistry = Win32Registry;
 using DesktopShellOfPlatform = Win32DesktopShell;
+using DesktopSingleInstance = Win32SingleInstance;  // a named mutex of the logon session
 #else
 using DesktopRegistry = FileRegistry;
 using DesktopShellOfPlatform = PosixDesktopShell;
+using DesktopSingleInstance = QtSingleInstance;
 #endif
 
 template <typename Interface, typename Real>
@@ -41,10 +43,14 @@ Form1::Form1(Form1Services services, QObject* parent)
       registry_(services_.registry != nullptr ? *services_.registry : *ownRegistry_),
       ownShell_(OwnUnlessGiven<DesktopShell, DesktopShellOfPlatform>(services_.shell)),
       shell_(services_.shell != nullptr ? *services_.shell : *ownShell_),
-      ownInstance_(OwnUnlessGiven<SingleInstance, QtSingleInstance>(services_.instance)),
+      ownInstance_(OwnUnlessGiven<SingleInstance, DesktopSingleInstance>(services_.instance)),
       instance_(services_.instance != nullptr ? *services_.instance : *ownInstance_),
       eventLog_(std::nullopt, clock_),
+#if defined(_WIN32)
+      MSComm1_(new Win32SerialLink()),
+#else
       MSComm1_(new QtSerialLink(MappedDevices(registry_), this)),
+#endif
       monitor_(std::make_unique<FormMonitor>(*this)),
       boxes_(services_.boxes != nullptr ? *services_.boxes : ownBoxes_),
       engine_(configuration_, clock_, eventLog_, sessionFile_, *monitor_, boxes_),
@@ -56,7 +62,9 @@ Form1::Form1(Form1Services services, QObject* parent)
                  [this](std::string_view characters) { return engine_.Feed(characters); }),
       Timer1_(new QTimer(this)) {
     setObjectName("Form1");
+#if !defined(_WIN32)
     MSComm1_->setObjectName("MSComm1");
+#endif
     ownBoxes_.SetParent(monitor_.get());
 
     MSComm1_->SetNotification([this](LinkEvent kind) { OnLinkEvent(kind); });
@@ -77,6 +85,9 @@ Form1::Form1(Form1Services services, QObject* parent)
 Form1::~Form1() {
     Timer1_->stop();
     MSComm1_->SetNotification({});
+#if defined(_WIN32)
+    delete MSComm1_;  // not a QObject: not deleted with this one
+#endif
 }
 
 bool Form1::Start() {

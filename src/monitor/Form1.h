@@ -18,11 +18,23 @@
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "platform/qt/QtMessageBoxes.h"
+#if defined(_WIN32)
+#include "platform/win32/Win32SerialLink.h"
+#else
 #include "platform/qt/QtSerialLink.h"
+#endif
 #include "recording/EventLog.h"
 #include "recording/SessionCommands.h"
 
 namespace rheo {
+
+// The serial link of this desktop: COM ports through the Windows API on Windows (there is no Qt
+// Serial Port in the Windows build), QSerialPort elsewhere.
+#if defined(_WIN32)
+using DesktopSerialLink = Win32SerialLink;
+#else
+using DesktopSerialLink = QtSerialLink;
+#endif
 
 // The platform services the host works with. Each one left empty is the real one of this
 // desktop; the tests put scripted answers behind the dialog interfaces and keep the settings
@@ -73,7 +85,7 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     FormMonitor& Monitor() { return *monitor_; }
     rheo::Engine& Engine() { return engine_; }
     PortSelection& Ports() { return ports_; }
-    QtSerialLink& MSComm1() { return *MSComm1_; }
+    DesktopSerialLink& MSComm1() { return *MSComm1_; }
     QTimer& Timer1() { return *Timer1_; }
 
   private:
@@ -93,7 +105,7 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     Configuration configuration_;
     std::string programDirectory_;
 
-    QtSerialLink* MSComm1_ = nullptr;
+    DesktopSerialLink* MSComm1_ = nullptr;
     std::unique_ptr<FormMonitor> monitor_;
     QtMessageBoxes ownBoxes_;
     MessageBoxes& boxes_;

@@ -75,5 +75,23 @@ TEST(ConfigurationTest, UnreadableOrUncreatableFileLeavesTheDefaults) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("no")));
 }
 
+TEST(ConfigurationTest, FileBesideAReadOnlyProgramIsReadBeforeThePerUserOne) {
+    test::TempDir program;
+    test::TempDir user;
+    const std::string placed = "txt\r\n;\r\n,\r\n";
+    WriteFile(program.File("vcfg.txt"), placed);
+    Configuration c = LoadProgramConfiguration(program.Path().string(), user.Path().string());
+    EXPECT_EQ(c.FileExtension, "txt");
+    EXPECT_EQ(c.DecimalSeparator, ",");
+    EXPECT_FALSE(std::filesystem::exists(user.File("vcfg.txt")));
+    EXPECT_EQ(ReadFile(program.File("vcfg.txt")), placed);
+
+    std::filesystem::remove(program.File("vcfg.txt"));
+    c = LoadProgramConfiguration(program.Path().string(), user.Path().string());
+    EXPECT_EQ(c.FileExtension, "csv");
+    EXPECT_EQ(ReadFile(user.File("vcfg.txt")), "csv\r\n,\r\n.\r\n");
+    EXPECT_FALSE(std::filesystem::exists(program.File("vcfg.txt")));
+}
+
 }  // namespace
 }  // namespace rheo

@@ -10,6 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "app/Configuration.h"
 #include "app/Engine.h"
 #include "platform/Clock.h"
@@ -102,6 +107,11 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    // Bytes in, bytes out: no CR LF translation on the standard streams.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     std::string error;
     const auto options = ParseOptions(argc, argv, error);
     if (!options) {

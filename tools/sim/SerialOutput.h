@@ -6,7 +6,7 @@
 namespace rheo::sim {
 
 // Where the simulated instrument writes: a serial device set to 9600 baud, 8 data bits, no
-// parity, 1 stop bit, raw; any other file as it is; or standard output.
+// parity, 1 stop bit, raw (on Windows "COM<n>"); any other file as it is; or standard output.
 class SerialOutput {
   public:
     SerialOutput() = default;
@@ -26,6 +26,7 @@ class SerialOutput {
   private:
     const volatile std::sig_atomic_t* stop_ = nullptr;
     int fd_ = -1;
+    void* handle_ = nullptr;  // Windows: the HANDLE written to
     bool own_ = false;
     bool brokenPipe_ = false;
     std::string error_;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -134,6 +135,10 @@ int ParseOptions(int argc, char** argv, Options& options) {
 }
 
 void InstallStopHandlers() {
+#if defined(_WIN32)
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+#else
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -141,6 +146,7 @@ void InstallStopHandlers() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);  // a closed reader shows as EPIPE on the write
+#endif
 }
 
 void AddMilliseconds(timespec& t, long ms) {
@@ -154,6 +160,23 @@ void AddMilliseconds(timespec& t, long ms) {
 
 // Sleeps until the deadline; false when a stop signal came first.
 bool SleepUntil(const timespec& deadline) {
+#if defined(_WIN32)
+    // No absolute sleep on the monotonic clock there, and a stop signal interrupts no sleep:
+    // sleep in slices of at most 50 ms until the deadline.
+    while (g_stop == 0) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long left =
+            (deadline.tv_sec - now.tv_sec) * 1000000000LL + (deadline.tv_nsec - now.tv_nsec);
+        if (left <= 0) {
+            return true;
+        }
+        const long long slice = left < 50000000LL ? left : 50000000LL;
+        const timespec pause{0, static_cast<long>(slice)};
+        nanosleep(&pause, nullptr);
+    }
+    return false;
+#else
     while (g_stop == 0) {
         const int result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
         if (result == 0) {
@@ -164,6 +187,7 @@ bool SleepUntil(const timespec& deadline) {
         }
     }
     return false;
+#endif
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/qt/QtFileDialog.h"
 
+#include <QDir>
 #include <QFile>
 
 #include "platform/qt/Windows1252.h"
@@ -61,7 +62,8 @@ std::optional<std::string> QtFileDialog::ChooseFile(const Text& title,
     if (chosen.isEmpty() || chosen.front().isEmpty()) {
         return std::nullopt;
     }
-    return QFile::encodeName(chosen.front()).toStdString();
+    // In the platform's own form: "C:\data\run1.csv" on Windows, where Qt gives "/".
+    return QFile::encodeName(QDir::toNativeSeparators(chosen.front())).toStdString();
 }
 
 }  // namespace rheo

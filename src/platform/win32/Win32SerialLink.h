@@ -1,0 +1,63 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/SerialLink.h"
+
+namespace rheo {
+
+// The instrument's serial line on a Windows COM port: port N is "\\.\COMN", opened for this
+// program alone, 9600 baud, no parity, 8 data bits, 1 stop bit, no flow control, DTR and RTS
+// raised so the instrument may send at any time, 1024-byte receive and 512-byte transmit
+// buffers.
+//
+// A reader thread waits on the port (overlapped reads that end as soon as one byte is there)
+// and keeps every byte it gets until ReadAll takes it. It hands each arrival over to the thread
+// that created the link through a hidden message-only window; that thread's message loop (the
+// GUI's event loop) raises the notification there. When the device goes away (adapter pulled,
+// driver gone) the link closes itself and reports LinkLost once.
+class Win32SerialLink : public SerialLink {
+  public:
+    Win32SerialLink();
+    ~Win32SerialLink() override;
+    Win32SerialLink(const Win32SerialLink&) = delete;
+    Win32SerialLink& operator=(const Win32SerialLink&) = delete;
+
+    void SetPortNumber(int port) override { portNumber_ = port; }
+    int PortNumber() const override { return portNumber_; }
+    bool Open() override;
+    bool Close() override;
+    bool IsOpen() const override { return port_ != nullptr; }
+    // What the reader has taken from the port and nobody has read yet; kept across a loss of
+    // the device, so no byte that arrived is ever dropped by the link.
+    Text ReadAll() override;
+    bool Write(std::string_view text) override;
+    void SetNotification(Notification notification) override;
+
+    // "\\.\COM<port>"; empty for a number below 1.
+    static std::string DeviceName(int port);
+
+    // Called by the message-only window on the creating thread.
+    void OnMessage(unsigned message, std::uintptr_t opening);
+
+  private:
+    void ReaderLoop(void* port, void* stop, std::uintptr_t opening);
+    void Post(unsigned message, std::uintptr_t opening);
+
+    int portNumber_ = 0;
+    Notification notification_;
+    void* window_ = nullptr;  // HWND of the message-only window
+    void* port_ = nullptr;    // HANDLE of the open port
+    void* stop_ = nullptr;    // HANDLE of the event that ends the reader
+    std::thread reader_;
+    std::uintptr_t opening_ = 0;  // counts openings, so a late message never acts on a newer one
+
+    std::mutex mutex_;
+    Text received_;                           // guarded by mutex_
+    std::atomic<bool> arrivalPosted_{false};  // one arrival message in the queue at a time
+};
+
+}  // namespace rheo
