@@ -101,7 +101,7 @@ bool ConfigureLine(HANDLE port) {
 }
 
 // Whether the driver still answers for the device.
-bool DevicePresent(HANDLE port) {
+bool DriverAnswers(HANDLE port) {
     DWORD errors = 0;
     COMSTAT status = {};
     return ClearCommError(port, &errors, &status) != FALSE;
@@ -249,7 +249,7 @@ void Win32SerialLink::ReaderLoop(void* portHandle, void* stopHandle, std::uintpt
             const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kIdleCheckMs);
             if (woke == WAIT_TIMEOUT) {
                 // A quiet line: the read stays posted; the device must still be there.
-                if (!DevicePresent(port)) {
+                if (!DriverAnswers(port)) {
                     lost = true;
                     break;
                 }
@@ -294,7 +294,7 @@ void Win32SerialLink::ReaderLoop(void* portHandle, void* stopHandle, std::uintpt
         }
         // Nothing came, or the read failed: the device decides. (Wine reports a read that found
         // nothing after all as a broken pipe; Windows reports a removed device in many ways.)
-        if (!DevicePresent(port)) {
+        if (!DriverAnswers(port)) {
             lost = true;
             break;
         }
