@@ -130,7 +130,7 @@ class Pid:
 def windows_scene(rig, args):
     """Port 1 from the registry, a session through the Windows file dialog, every error word,
     both unit systems and line noise, the caption in Windows form, the log viewer, a second copy
-    refused, the adapter pulled; the files byte for byte those of the Linux rheotrack-replay."""
+    refused, the adapter pulled and plugged in again; the files byte for byte those of the Linux rheotrack-replay."""
     rig.plug_cable()
     for value, kind, data in (("Puerto", "REG_DWORD", "1"),):
         check(rig.wine("reg", "add", r"HKLM\Software\Kavrel\Quelmar", "/v", value, "/t", kind,
@@ -207,6 +207,16 @@ def windows_scene(rig, args):
     rig.menu(process, "Escape")
     check(rig.caption(process) == MAIN_PREFIX + windows_path, "the session was dropped")
     rig.picture("adapter-pulled")
+    log = os.path.join(rig.app, "vlog.txt")
+    check(log_events(read_bytes(log))[-1:] == [b"Port lost::1"], 'no line "Port lost::1"')
+
+    # Plugged in again, COM1 mapped to the new device: the port opens again by itself and the
+    # readings go on into the same session file.
+    rows = row_count(session_file)
+    rig.plug_cable()
+    wait_for(lambda: b"Port back::1" in read_bytes(log), 15, 'the line "Port back::1"')
+    rig.send(capture(40, 2))
+    wait_for(lambda: row_count(session_file) == rows + 2, 20, "two rows after the adapter is back")
 
     rig.quit(process)
     check(read_bytes(session_file).startswith(content), "rows written earlier changed")
