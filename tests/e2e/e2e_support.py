@@ -94,6 +94,20 @@ def proc_stat(process):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK"), rss
 
 
+def start_xvfb():
+    """A virtual display of its own: the server's process and the display's name."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+         "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL, start_new_session=True)
+    os.close(write_end)
+    with os.fdopen(read_end) as f:
+        display = ":" + f.readline().strip()
+    check(display != ":", "Xvfb did not start")
+    return xvfb, display
+
+
 class Rig:
     """One scene: program folder, home, runtime, data and store folders, display, cable and
     program processes, all private to it and all ended by close()."""
@@ -110,15 +124,7 @@ class Rig:
         self.cable = self.instrument = None
         self.program = self.path("app", "rheotrackpanel")  # so vcfg.txt and vlog.txt start afresh
         shutil.copy2(args.program, self.program)
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, start_new_session=True)
-        os.close(write_end)
-        with os.fdopen(read_end) as f:
-            self.display = ":" + f.readline().strip()
-        check(self.display != ":", "Xvfb did not start")
+        self.xvfb, self.display = start_xvfb()
 
     def path(self, *parts):
         return os.path.join(self.base, *parts)

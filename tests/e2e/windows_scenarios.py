@@ -40,15 +40,7 @@ class WineRig(e2e_support.Rig):
         self.port_device, self.instrument_device = self.path("tty-port"), self.path("tty-instr")
         self.processes, self.children, self.pictures = [], [], 0
         self.cable = self.instrument = None
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, start_new_session=True)
-        os.close(write_end)
-        with os.fdopen(read_end) as f:
-            self.display = ":" + f.readline().strip()
-        check(self.display != ":", "Xvfb did not start")
+        self.xvfb, self.display = e2e_support.start_xvfb()
 
     def env(self):
         env = {k: v for k, v in os.environ.items() if not k.startswith(

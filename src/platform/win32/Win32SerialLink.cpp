@@ -55,7 +55,17 @@ void RegisterWindowClass() {
     (void)registered;
 }
 
-bool ConfigureLine(HANDLE port) {
+// Whether the driver still answers for the device.
+bool DriverAnswers(HANDLE port) {
+    DWORD errors = 0;
+    COMSTAT status = {};
+    return ClearCommError(port, &errors, &status) != FALSE;
+}
+
+}  // namespace
+
+bool ConfigureInstrumentLine(void* handle) {
+    const auto port = static_cast<HANDLE>(handle);
     SetupComm(port, kReceiveBufferBytes, kTransmitBufferBytes);  // a driver may ignore the sizes
     DCB line = {};
     line.DCBlength = sizeof line;
@@ -100,15 +110,6 @@ bool ConfigureLine(HANDLE port) {
     return true;
 }
 
-// Whether the driver still answers for the device.
-bool DriverAnswers(HANDLE port) {
-    DWORD errors = 0;
-    COMSTAT status = {};
-    return ClearCommError(port, &errors, &status) != FALSE;
-}
-
-}  // namespace
-
 Win32SerialLink::Win32SerialLink() {
     RegisterWindowClass();
     HWND window = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -149,7 +150,7 @@ bool Win32SerialLink::Open() {
         return false;
     }
     const HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (stop == nullptr || !ConfigureLine(port)) {
+    if (stop == nullptr || !ConfigureInstrumentLine(port)) {
         if (stop != nullptr) {
             CloseHandle(stop);
         }

@@ -60,4 +60,9 @@ class Win32SerialLink : public SerialLink {
     std::atomic<bool> arrivalPosted_{false};  // one arrival message in the queue at a time
 };
 
+// Sets an open COM port (a HANDLE) to the instrument's line: 9600 baud, 8 data bits, no parity,
+// 1 stop bit, no flow control, DTR and RTS on, reads that end at the first byte. The instrument
+// simulator sets its port the same way.
+bool ConfigureInstrumentLine(void* port);
+
 }  // namespace rheo

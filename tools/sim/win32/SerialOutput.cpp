@@ -1,5 +1,7 @@
 #include "SerialOutput.h"
 
+#include "platform/win32/Win32SerialLink.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -66,29 +68,9 @@ bool SerialOutput::Open(const std::string& device) {
     }
     handle_ = handle;
     own_ = true;
-    if (port) {
-        DCB line = {};
-        line.DCBlength = sizeof line;
-        if (!GetCommState(handle, &line)) {
-            error_ = LastError(device);
-            return false;
-        }
-        line.BaudRate = CBR_9600;
-        line.ByteSize = 8;
-        line.Parity = NOPARITY;
-        line.StopBits = ONESTOPBIT;
-        line.fBinary = TRUE;
-        line.fParity = FALSE;
-        line.fOutxCtsFlow = FALSE;
-        line.fOutxDsrFlow = FALSE;
-        line.fOutX = FALSE;
-        line.fInX = FALSE;
-        line.fDtrControl = DTR_CONTROL_ENABLE;
-        line.fRtsControl = RTS_CONTROL_ENABLE;
-        if (!SetCommState(handle, &line)) {
-            error_ = LastError(device);
-            return false;
-        }
+    if (port && !ConfigureInstrumentLine(handle)) {
+        error_ = LastError(device);
+        return false;
     }
     return true;
 }
