@@ -21,6 +21,35 @@ ensure_packages() {
         "${missing[@]}" >/dev/null
 }
 
+# For the suites that are skipped, not failed, when what they need cannot be had: installs the
+# missing packages, or prints why it cannot and returns 1.
+# Usage: why="$(try_packages pkg...)" || skip "$why"
+try_packages() {
+    local missing=() p sudo=() log why
+    for p in "$@"; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null 2>&1 || {
+            echo "${missing[*]} missing and no root to install them"
+            return 1
+        }
+        sudo=(sudo -n)
+    fi
+    echo "Installing: ${missing[*]}" >&2
+    log="$(mktemp)"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq >"$log" 2>&1 || true
+    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends "${missing[@]}" >>"$log" 2>&1; then
+        why="$(grep -E '^(E|W):' "$log" | tail -n 1)"
+        rm -f "$log"
+        echo "cannot install ${missing[*]} (${why:-apt-get failed})"
+        return 1
+    fi
+    rm -f "$log"
+}
+
 # What building and testing the program needs.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev

@@ -23,22 +23,8 @@ fail() {
 
 packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis cmake ninja-build qt6-base-dev
     qt6-base-dev-tools xvfb xauth xdotool socat imagemagick unzip procps python3)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        command -v sudo >/dev/null 2>&1 || skip "${missing[*]} missing and no root to install them"
-        sudo=(sudo -n)
-    fi
-    echo "Installing: ${missing[*]}"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null 2>&1 || true
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        --no-install-recommends "${missing[@]}" >/dev/null 2>&1 ||
-        skip "cannot install ${missing[*]}"
-fi
+source "$root/scripts/lib.sh"
+why="$(try_packages "${packages[@]}")" || skip "$why"
 
 # Qt for Windows (built on the first run, cached afterwards), the programs, the packages.
 program="$(bash "$root/scripts/windows-package" "$build/program")"

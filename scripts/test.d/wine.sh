@@ -15,27 +15,8 @@ skip() {
 }
 
 packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest cmake ninja-build socat)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        command -v sudo >/dev/null 2>&1 || skip "${missing[*]} missing and no root to install them"
-        sudo=(sudo -n)
-    fi
-    echo "Installing: ${missing[*]}"
-    log="$(mktemp)"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq >"$log" 2>&1 || true
-    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        --no-install-recommends "${missing[@]}" >>"$log" 2>&1; then
-        why="$(grep -E '^(E|W):' "$log" | tail -n 1)"
-        rm -f "$log"
-        skip "cannot install ${missing[*]} (${why:-apt-get failed})"
-    fi
-    rm -f "$log"
-fi
+source "$root/scripts/lib.sh"
+why="$(try_packages "${packages[@]}")" || skip "$why"
 [ -f /usr/src/googletest/CMakeLists.txt ] || skip "no GoogleTest sources in /usr/src/googletest"
 
 echo "-- cross build in $build"
