@@ -68,19 +68,6 @@ TEST_F(ReplayToolTest, ErrorWordsReachTheLogWithTheirRawText) {
                     .ends_with("05/12/2026,10:00:00,LCP,100,,HIGH,0,Out of Range,0.0\r\n"));
 }
 
-TEST_F(ReplayToolTest, AnEndlessFieldDropsItsMessageAndNothingElse) {
-    // 20 MB of temperature digits: no row for that message, the next one recorded as ever.
-    WriteFile(dir.File("in.bin"),
-              Message("10:00:00", "100", std::string(20'000'000, '1')) +
-                  Message("10:00:01", "100", "27.5C", "cP: " + std::string(4096, '7')));
-    ASSERT_EQ(RunReplay(fixed + "--output " + dir.File("out.csv") + " --log " +
-                        dir.File("vlog.txt") + " " + dir.File("in.bin")),
-              0);
-    const std::string rows = ReadFile(dir.File("out.csv"));
-    EXPECT_EQ(rows.substr(rows.find("\r\n") + 2),
-              "05/12/2026,10:00:01,LCP,100,27.5,," + std::string(4096, '7') + ",,10.2\r\n");
-}
-
 TEST_F(ReplayToolTest, BadOptionsUnreadableInputAndUnwritableOutputFailClearly) {
     std::string errors;
     EXPECT_NE(RunReplay("--bogus", &errors, dir.File("err")), 0);
