@@ -94,26 +94,30 @@ void GuiTest::CommandsOfTheToolbarAndTheMenu() {
     QCOMPARE(menu->pos(), viewport->mapToGlobal(QPoint(60, 40)));
     menu->close();
 
-    // The session commands by button and by menu item reach the engine: the caption and the
-    // items' states follow (what they do to the files: SessionCommandsTest).
+    // The session commands by button and by menu item reach the engine: the dialog of their own
+    // (New offers one filter, Open two, Close none), then the caption and the items' states
+    // (what they do to the files: SessionCommandsTest).
     const std::string run1 = host.dir.File("run1.csv");
     const std::string old = host.dir.File("old.csv");
     WriteFile(old, "earlier\r\n");
     const struct {
         const char* command;
         std::optional<std::string> answer;  // of the file dialog; none: cancelled
-        std::string session;                // "" for none
+        std::size_t filters;
+        std::string session;  // "" for none
     } steps[] = {
-        {"BNuevo", host.dir.File("run1"), run1},
-        {"MArchOpen", old, old},
-        {"BCerrar", {}, ""},
-        {"BAbrir", {}, ""},
-        {"MArchNew", run1, run1},
-        {"MArchClose", {}, ""},
+        {"BNuevo", host.dir.File("run1"), 1, run1},
+        {"MArchOpen", old, 2, old},
+        {"BCerrar", {}, 0, ""},
+        {"BAbrir", {}, 2, ""},
+        {"MArchNew", run1, 1, run1},
+        {"MArchClose", {}, 0, ""},
     };
     for (const auto& step : steps) {
         host.dialog.answer = step.answer;
+        host.dialog.lastFilters.clear();
         Command(monitor, step.command);
+        QCOMPARE(host.dialog.lastFilters.size(), step.filters);
         QCOMPARE(monitor.windowTitle().toStdString(),
                  "Incoming data - " + (step.session.empty() ? "No file selected" : step.session));
         CheckItems(monitor, !step.session.empty());
