@@ -4,8 +4,6 @@
 
 import json
 import os
-import shutil
-import subprocess
 import sys
 import threading
 import time
@@ -64,34 +62,6 @@ def first_start(rig, args):
     check(vlog(rig) == [], "Quit wrote to the event log")
 
 
-def folder_removed(rig, args):
-    """The session's folder removed while rheotrack-sim sends: one message; until it is answered
-    no reading is handled; then "End of process::" and the readings go on."""
-    process = started_on_port_1(rig)
-    folder = os.path.join(rig.sessions, "doomed")
-    os.makedirs(folder)
-    session_file = new_session(rig, process, os.path.join(folder, "run1"))
-    rig.children.append(subprocess.Popen([args.sim, "--device", rig.instrument_device,
-                                          "--interval", "250", "--vary"]))
-    wait_for(lambda: row_count(session_file) >= 4, 20, "three rows from rheotrack-sim")
-    shutil.rmtree(folder)
-    wait_for(lambda: rig.window(process, BOX_TITLE), 10, "the message box")
-    while_open = vlog(rig)
-    time.sleep(1.0)
-    check(b"End of process::" not in while_open and vlog(rig) == while_open,
-          "the log changed while the message was open")
-    check(len(rig.others(process)) == 1, "more than one message box")
-    rig.answer_box(process, "cannot-access-file")
-    events = wait_for(lambda: vlog(rig).count(b"Start of process") >= 2 and vlog(rig), 10,
-                      "a reading after the failure")
-    check(b"Start of process" in events[events.index(b"End of process::") + 1:],
-          "no line \"End of process::\" before the next reading: %r" % events[-5:])
-    rig.wait_caption(process, NO_FILE_CAPTION)
-    time.sleep(1.0)
-    rig.picture("listing-after-failure")
-    rig.quit(process)
-
-
 def second_copy(rig, args):
     """A second copy shows only its refusal, touches no file and ends when answered; the first
     goes on."""
@@ -146,5 +116,4 @@ def long_run(rig, args):
 
 
 if __name__ == "__main__":
-    sys.exit(main({f.__name__: f for f in (first_start, folder_removed, second_copy,
-                                           long_run)}))
+    sys.exit(main({f.__name__: f for f in (first_start, second_copy, long_run)}))
