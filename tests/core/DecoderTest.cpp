@@ -43,8 +43,6 @@ TEST_F(DecoderTest, WorkedExampleYieldsTheReadingWithEitherDecimalSeparator) {
     EXPECT_EQ(sink.messageDates[0], "05/12/2026");
     EXPECT_EQ(sink.units, (std::vector<std::string>{"TC", "VcP"}));
     EXPECT_TRUE(decoder.RawText().empty());
-    EXPECT_EQ(decoder.Stage(), DecoderStage::SeekHour);
-    EXPECT_EQ(decoder.Step(), 0);
 
     configuration.DecimalSeparator = ".";
     Feed(Message("14:05:34", "0.3"));
@@ -95,136 +93,124 @@ TEST_F(DecoderTest, ResetKeepsStepAndReadTimeAdvancesItAfterTheReset) {
     EXPECT_EQ(sink.readings.size(), 1u);
 }
 
-TEST_F(DecoderTest, TemperatureFieldLengthAndEndings) {
-    Feed(Message("10:00:01", "100", "25C"));  // two characters: dropped
+// One message on its own: the value a field takes, or none when the message is dropped.
+TEST_F(DecoderTest, FieldRulesOneMessageEach) {
+    using F = Text Reading::*;
+    const F temperature = &Reading::Temperature, rpm = &Reading::Rpm, torque = &Reading::Torque,
+            viscosity = &Reading::Viscosity, temperatureError = &Reading::TemperatureError;
+    const struct {
+        std::string separator, rpm, temperature, viscosity, torque;
+        F field;
+        const char* value;  // nullptr: the message is dropped
+    } cases[] = {
+        // Temperature: at least three characters as sent, a separator of any length counting
+        // as one "."; a received comma skipped; "{", "~" and control characters end the field
+        // where they stand.
+        {",", "100", "25C", "cP: 1", "1", temperature, nullptr},
+        {",", "100", "25.0C", "cP: 1", "1", temperature, "25,0"},
+        {"::", "100", "2.C", "cP: 1", "1", temperature, nullptr},
+        {"::", "100", "2.5C", "cP: 1", "1", temperature, "2::5"},
+        {" , ", "100", "2.5C", "cP: 1", "1", temperature, "2 , 5"},
+        {"", "100", "2.5C", "cP: 1", "1", temperature, "25"},
+        {".", "100", "27,5F", "cP: 1", "1", temperature, "275"},
+        {".", "100", "123{", "cP: 1", "1", temperature, "123"},
+        {".", "100", "123~", "cP: 1", "1", temperature, "123"},
+        {".", "100", "123\n", "cP: 1", "1", temperature, "123"},
+        {".", "100", "12{3", "cP: 1", "1", temperature, nullptr},
+        {".", "100", "12~3", "cP: 1", "1", temperature, nullptr},
+        {".", "100", "12\n3", "cP: 1", "1", temperature, nullptr},
+        {".", "100",
+         "12\x1F"
+         "3",
+         "cP: 1", "1", temperature, nullptr},
+        // Error words; a lone "w" or "h" is none.
+        {".", "100", "Lw", "cP: 1", "1", temperatureError, "LOW"},
+        {".", "100", "Hih", "cP: 1", "1", temperatureError, "HIGH"},
+        {".", "100", "---", "cP: 1", "1", temperatureError, "ERROR"},
+        {".", "100", "2w", "cP: 1", "1", temperature, nullptr},
+        {".", "100", "h", "cP: 1", "1", temperature, nullptr},
+        // Speed: taken as sent; a comma or a letter drops the message.
+        {",", "1.5", "27.5C", "cP: 1", "1", rpm, "1.5"},
+        {".", "1,5", "27.5C", "cP: 1", "1", rpm, nullptr},
+        {".", "x", "27.5C", "cP: 1", "1", rpm, nullptr},
+        // Viscosity: digits and Windows-1252 letters; a comma or another word drops it.
+        {".", "100", "27.5C", "mPas: 00001250", "1", viscosity, "00001250"},
+        {".", "100", "27.5C",
+         "cP: 12\xF1"
+         "3",
+         "1", viscosity, "123"},
+        {".", "100", "27.5C", "cP: 12,5", "1", viscosity, nullptr},
+        {".", "100", "27.5C", "cP: Over the Range", "1", viscosity, nullptr},
+        // Torque: dashes are zero and what follows them is skipped; at most four characters
+        // as sent, a separator of any length counting as one "."; a received comma skipped.
+        {",", "100", "27.5C", "cP: 1", "--", torque, "0,0"},
+        {",", "100", "27.5C", "cP: 1", "--12.5", torque, "0,0"},
+        {",", "100", "27.5C", "cP: 1", "100", torque, "100"},
+        {",", "100", "27.5C", "cP: 1", "10.25", torque, nullptr},
+        {",", "100", "27.5C", "cP: 1", "1,2", torque, "12"},
+        {"<>", "100", "27.5C", "cP: 1", "10.5", torque, "10<>5"},
+        {"<>", "100", "27.5C", "cP: 1", "10.55", torque, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rpm + " " + c.temperature + " " + c.viscosity + " " + c.torque);
+        configuration.DecimalSeparator = c.separator;
+        sink.readings.clear();
+        Feed(Message("10:00:00", c.rpm, c.temperature, c.viscosity, c.torque));
+        if (c.value == nullptr) {
+            EXPECT_TRUE(sink.readings.empty());
+        } else {
+            ASSERT_EQ(sink.readings.size(), 1u);
+            EXPECT_EQ(sink.readings[0].*c.field, c.value);
+        }
+    }
+    // A carriage return ends no speed.
+    sink.readings.clear();
+    Feed("10:00:01   sp: LCP    rpm: 100\r   T: 27.5C\rcP: 1\r %: 1\r");
     EXPECT_TRUE(sink.readings.empty());
-    configuration.DecimalSeparator = ",";
-    Feed(Message("10:00:02", "100", "25.0C"));
-    ASSERT_EQ(sink.readings.size(), 1u);
-    EXPECT_EQ(sink.readings.back().Temperature, "25,0");
-    // The length counts what the instrument sent: a separator of any length is one ".".
-    for (const char* separator : {"::", " , ", ""}) {
-        configuration.DecimalSeparator = separator;
-        Feed(Message("10:00:03", "100", "2.C", "cP: 1", "1"));  // two characters: dropped
-        Feed(Message("10:00:03", "100", "2.5C", "cP: 1", "1"));
-        ASSERT_EQ(sink.readings.size(), 2u) << separator;
-        EXPECT_EQ(sink.readings.back().Temperature, "2" + std::string(separator) + "5");
-        sink.readings.pop_back();
-    }
-    Feed(Message("10:00:03", "100", "2.5C", "cP: 1", "1"));
-    configuration.DecimalSeparator = ",";
-    // "º" (0xBA) ends the field: no unit is announced and the following C is skipped.
-    sink.units.clear();
-    Feed(Message("10:00:04", "100",
-                 "27.5\xBA"
-                 "C"));
-    ASSERT_EQ(sink.readings.size(), 3u);
-    EXPECT_EQ(sink.readings.back().Temperature, "27,5");
-    EXPECT_EQ(sink.units, (std::vector<std::string>{"VcP"}));
-    // "{", "~", a line feed and the other control characters end the field,
-    for (const char* ending : {"{", "~", "\n"}) {
-        Feed(Message("10:00:05", "100", std::string("123") + ending));
-    }
-    EXPECT_EQ(sink.readings.size(), 6u);
-    // ... where they stand: what follows them is not read ("12" is too short).
-    for (const char* ending : {"{", "~", "\n", "\x1F"}) {
-        Feed(Message("10:00:06", "100", std::string("12") + ending + "3"));
-    }
-    EXPECT_EQ(sink.readings.size(), 6u);
-    // A received comma is skipped: 27,5 is stored as 275.
-    Feed(Message("10:00:07", "100", "27,5F"));
-    ASSERT_EQ(sink.readings.size(), 7u);
-    EXPECT_EQ(sink.readings.back().Temperature, "275");
-    EXPECT_EQ(sink.units[sink.units.size() - 2], "TF");
 }
 
-TEST_F(DecoderTest, TemperatureErrorWordsAreRecordedAndLogged) {
+TEST_F(DecoderTest, UnitsAnnouncedAndErrorWordsCarriedAndLogged) {
+    // "º" (0xBA) ends the temperature: no unit is announced and the following C is skipped.
+    Feed(Message("10:00:00", "100",
+                 "27.5\xBA"
+                 "C"));
+    EXPECT_EQ(sink.units, (std::vector<std::string>{"VcP"}));
+    Feed(Message("10:00:01", "100", "27.5F", "mPas: 1"));
+    EXPECT_EQ(sink.units, (std::vector<std::string>{"VcP", "TF", "VmPas"}));
+    sink.readings.clear();
+
     Feed(Message("10:00:01", "100", "Lw"));
     Feed(Message("10:00:02", "100", "Hih"));
     Feed(Message("10:00:03", "100", "---"));
-    ASSERT_EQ(sink.readings.size(), 3u);
-    EXPECT_EQ(sink.readings[0].Temperature, "");
-    EXPECT_EQ(sink.readings[0].TemperatureError, "LOW");
-    EXPECT_EQ(sink.readings[1].TemperatureError, "HIGH");
-    EXPECT_EQ(sink.readings[2].TemperatureError, "ERROR");
     ASSERT_EQ(log.events.size(), 3u);
     EXPECT_EQ(log.events[0].kind, EventKind::TemperatureUnderflow);
     EXPECT_EQ(log.events[0].text, "10:00:01   sp: LCP    rpm: 100   T: Lw");
     EXPECT_EQ(log.events[1].kind, EventKind::TemperatureOverflow);
     EXPECT_EQ(log.events[2].kind, EventKind::TemperatureSensorFault);
-    EXPECT_EQ(log.events[2].text, "10:00:03   sp: LCP    rpm: 100   T: ---");
-
-    // A field with neither unit nor error word keeps the previous message's error word.
+    EXPECT_EQ(sink.readings[0].Temperature, "");
+    // A field with neither unit nor error word keeps the previous message's error word; a unit
+    // letter clears it.
     Feed(Message("10:00:04", "100", "27.5"));
-    ASSERT_EQ(sink.readings.size(), 4u);
     EXPECT_EQ(sink.readings[3].TemperatureError, "ERROR");
     EXPECT_EQ(sink.readings[3].Temperature, "27.5");
-    // A unit letter clears it.
     Feed(Message("10:00:05", "100", "27.5C"));
     EXPECT_EQ(sink.readings[4].TemperatureError, "");
-
-    // A lone "w" or "h" drops the message; the log entry of a later-dropped message stays.
-    Feed(Message("10:00:06", "100", "2w"));
-    Feed(Message("10:00:07", "100", "h"));
-    Feed("10:00:08   sp: LCP    rpm: 100   T: Lw\rcP: 1x");
-    EXPECT_EQ(sink.readings.size(), 5u);
-    EXPECT_EQ(log.events.size(), 4u);
-    EXPECT_EQ(log.events.back().kind, EventKind::TemperatureUnderflow);
-}
-
-TEST_F(DecoderTest, ViscosityUnitsAndOutOfRange) {
-    Feed(Message("10:00:01", "100", "27.5C", "mPas: 00001250"));
-    ASSERT_EQ(sink.readings.size(), 1u);
-    EXPECT_EQ(sink.units.back(), "VmPas");
     sink.units.clear();
-    Feed(Message("10:00:02", "100", "27.5C", "cP: Out of Range"));
-    ASSERT_EQ(sink.readings.size(), 2u);
-    EXPECT_EQ(sink.readings[1].Viscosity, "0");
-    EXPECT_EQ(sink.readings[1].ViscosityError, "Out of Range");
+    Feed(Message("10:00:09", "100", "27.5C", "cP: Out of Range"));
+    ASSERT_EQ(sink.readings.size(), 6u);
+    EXPECT_EQ(sink.readings[5].Viscosity, "0");
+    EXPECT_EQ(sink.readings[5].ViscosityError, "Out of Range");
     EXPECT_EQ(sink.units, (std::vector<std::string>{"TC"}));  // no viscosity unit announced
-    ASSERT_EQ(log.events.size(), 1u);
-    EXPECT_EQ(log.events[0].kind, EventKind::ViscosityFault);
-    EXPECT_EQ(log.events[0].text, "10:00:02   sp: LCP    rpm: 100   T: 27.5C\rcP: Out of Range");
-    // The next good reading clears the error word.
-    Feed(Message("10:00:03"));
-    EXPECT_EQ(sink.readings[2].ViscosityError, "");
-    // A comma among the viscosity digits, or a word that is not "Out of Range", drops it.
-    Feed(Message("10:00:04", "100", "27.5C", "cP: 12,5"));
-    Feed(Message("10:00:05", "100", "27.5C", "cP: Over the Range"));
-    EXPECT_EQ(sink.readings.size(), 3u);
-    // Letters of Windows-1252 pass in the field like ASCII ones.
-    Feed(Message("10:00:06", "100", "27.5C",
-                 "cP: 12\xF1"
-                 "3"));
-    ASSERT_EQ(sink.readings.size(), 4u);
-    EXPECT_EQ(sink.readings[3].Viscosity, "123");
-}
-
-TEST_F(DecoderTest, TorqueDashesLengthLimitAndTrailingCharacters) {
-    configuration.DecimalSeparator = ",";
-    Feed(Message("10:00:01", "100", "27.5C", "cP: 1", "--"));
-    ASSERT_EQ(sink.readings.size(), 1u);
-    EXPECT_EQ(sink.readings[0].Torque, "0,0");
-    Feed(Message("10:00:02", "100", "27.5C", "cP: 1", "10.25"));  // five characters
-    EXPECT_EQ(sink.readings.size(), 1u);
-    Feed(Message("10:00:03", "100", "27.5C", "cP: 1", "100"));
-    ASSERT_EQ(sink.readings.size(), 2u);
-    EXPECT_EQ(sink.readings[1].Torque, "100");
-    // After the dashes, digits and other characters are skipped.
-    Feed(Message("10:00:04", "100", "27.5C", "cP: 1", "--12.5"));
-    ASSERT_EQ(sink.readings.size(), 3u);
-    EXPECT_EQ(sink.readings[2].Torque, "0,0");
-    // A received comma is skipped among the torque digits.
-    Feed(Message("10:00:05", "100", "27.5C", "cP: 1", "1,2"));
-    ASSERT_EQ(sink.readings.size(), 4u);
-    EXPECT_EQ(sink.readings[3].Torque, "12");
-    // The limit counts what the instrument sent: a separator of any length is one ".".
-    configuration.DecimalSeparator = "<>";
-    Feed(Message("10:00:06", "100", "27.5C", "cP: 1", "10.5"));
-    ASSERT_EQ(sink.readings.size(), 5u);
-    EXPECT_EQ(sink.readings[4].Torque, "10<>5");
-    Feed(Message("10:00:07", "100", "27.5C", "cP: 1", "10.55"));
-    EXPECT_EQ(sink.readings.size(), 5u);
+    EXPECT_EQ(log.events.back().kind, EventKind::ViscosityFault);
+    EXPECT_EQ(log.events.back().text,
+              "10:00:09   sp: LCP    rpm: 100   T: 27.5C\rcP: Out of Range");
+    Feed(Message("10:00:10"));  // the next good reading clears the error word
+    EXPECT_EQ(sink.readings[6].ViscosityError, "");
+    // The log entry of a later-dropped message stays.
+    Feed(Message("10:00:08", "100", "Lw", "cP: 12,5"));
+    EXPECT_EQ(sink.readings.size(), 7u);
+    EXPECT_EQ(log.events.size(), 5u);
+    EXPECT_EQ(log.events.back().kind, EventKind::TemperatureUnderflow);
 }
 
 TEST_F(DecoderTest, NoFieldTakesMoreThan4096Characters) {
@@ -255,17 +241,6 @@ TEST_F(DecoderTest, NoFieldTakesMoreThan4096Characters) {
     Feed(Message("10:00:05", "100", "27.5C", "cP: 1" + std::string(1 << 20, '0')));
     EXPECT_TRUE(sink.readings.empty());
     EXPECT_LE(decoder.FieldText().size(), most + 1);
-}
-
-TEST_F(DecoderTest, SpeedRules) {
-    Feed("10:00:01   sp: LCP    rpm: 100\r   T: 27.5C\rcP: 1\r %: 1\r");  // CR ends no speed
-    Feed(Message("10:00:02", "1,5"));
-    Feed(Message("10:00:03", "x"));
-    EXPECT_TRUE(sink.readings.empty());
-    configuration.DecimalSeparator = ",";
-    Feed(Message("10:00:04", "1.5"));
-    ASSERT_EQ(sink.readings.size(), 1u);
-    EXPECT_EQ(sink.readings[0].Rpm, "1.5");
 }
 
 TEST_F(DecoderTest, WorkingReadingIsNeverClearedAsAWhole) {

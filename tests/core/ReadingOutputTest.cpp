@@ -82,16 +82,6 @@ TEST_F(ReadingOutputTest, UnitAnnouncementsSetColumnCaptionsAndTheHeader) {
               "05/12/2026,10:00:01,LCP,100,20.0,,5,,10.2\r\n");
 }
 
-TEST_F(ReadingOutputTest, SeparatorsFromTheConfigurationShapeTheRows) {
-    configuration = {"txt", ";", ","};
-    OpenNewSession(dir.File("run.txt"));
-    engine.Feed(Message());
-    EXPECT_EQ(ReadFile(dir.File("run.txt")),
-              "Date;Hour;Spindle;RPM;Temp [\xBA"
-              "C];Error T;Viscosity [cP];Error V;%\r\n"
-              "05/12/2026;14:05:33;LCP;100;27,5;;00001250;;10,2\r\n");
-}
-
 TEST_F(ReadingOutputTest, StartOfProcessIsLoggedOncePerRun) {
     Readings(3);  // no session: listed and logged, no file touched
     EXPECT_EQ(ReadFile(dir.File("vlog.txt")), "05/12/2026 14:05:40 Start of process\r\n");

@@ -3,7 +3,6 @@
 // and readings listed and written while the file dialog or the overwrite question is open.
 #include <QLineEdit>
 #include <QToolButton>
-#include <ctime>
 
 #include "GuiTestSupport.h"
 
@@ -45,35 +44,24 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
     CommandMenu* menu = monitor.MArch();
     QCOMPARE(ShownMarks(monitor), Marks(0));
 
-    // Each opening marks its port; the open port's menu item opens it again; a port that
-    // cannot be opened is reported and leaves no mark. What the instrument prints on the open
-    // port reaches the list.
+    // The toolbar's entries and the menu's items reach their port; the marks show the open one,
+    // and none after a port that cannot be opened (the rules behind them: PortSelectionTest).
     const struct {
         QAction* command;
         int marked;
-        PtyPair* line;
-    } steps[] = {{monitor.Toolbar1()->PortEntry(1), 1, &first},
-                 {menu->MArchPorts[0], 1, &first},
-                 {menu->MArchPorts[1], 2, &second},
-                 {menu->MArchPorts[2], 0, nullptr},
-                 {monitor.Toolbar1()->PortEntry(1), 1, &first}};
+    } steps[] = {
+        {monitor.Toolbar1()->PortEntry(2), 2}, {menu->MArchPorts[2], 0}, {menu->MArchPorts[0], 1}};
     QStringList looks;
-    const auto ok = [&](QWidget* modal) {
-        looks.append(Looks(modal));
-        modal->close();
-    };
-    int n = 0;
     for (const auto& step : steps) {
-        WithModals([&] { step.command->trigger(); }, {ok});
+        WithModals([&] { step.command->trigger(); }, {[&](QWidget* modal) {
+                       looks.append(Looks(modal));
+                       modal->close();
+                   }});
         QCOMPARE(ShownMarks(monitor), Marks(step.marked));
-        for (QAction* item : menu->MArchPorts) {
-            QVERIFY(item->isEnabled());
-        }
-        if (step.line != nullptr) {
-            QVERIFY(step.line->Send(NumberedMessage(++n)));
-            QTRY_COMPARE(RowCells(host.List(), n - 1), NumberedCells(n));
-        }
     }
+    int n = 0;
+    QVERIFY(first.Send(NumberedMessage(++n)));
+    QTRY_COMPARE(RowCells(host.List(), 0), NumberedCells(1));
 
     // While a dialog is open a reading arrives: it is listed, and written to the session file
     // when there is one. Then the user types a name or answers Cancel: Open with a new name
@@ -117,8 +105,8 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
     QCOMPARE(monitor.windowTitle().toStdString(), "Incoming data - " + session);
     QCOMPARE(ReadFile(host.dir.File("second.csv")), std::string("keep me\r\n"));
 
-    // The line goes away: the port button warns, nothing is said, and the process stays idle;
-    // the line back under the same name, the button is as before.
+    // The line goes away: the port button warns and nothing is said (the waiting itself:
+    // SerialLinkTest); the line back under the same name, the button is as before.
     QToolButton* port = monitor.Toolbar1()->findChild<QToolButton*>("BPort");
     const auto picture = [&] { return port->icon().pixmap(21, 21).toImage(); };
     const QImage normal = picture();
@@ -134,10 +122,6 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
              std::size_t(0));
     QCOMPARE(ShownMarks(monitor), Marks(1));
     QVERIFY(picture() != normal);
-    const std::clock_t before = std::clock();
-    QTest::qWait(1500);
-    const double used = double(std::clock() - before) / CLOCKS_PER_SEC;
-    QVERIFY2(used < 0.4, qPrintable(QStringLiteral("%1 s of CPU in 1.5 s").arg(used)));
     PtyPair again(host.dir.Path(), "first");
     QTRY_COMPARE(port->toolTip(), QStringLiteral("Select communication port"));
     QVERIFY(picture() == normal);

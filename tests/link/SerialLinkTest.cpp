@@ -1,6 +1,6 @@
 // The QSerialPort link on real pseudo-terminal pairs: every byte, the line settings and
-// exclusive use; reception into the engine in any pieces, the drain in a tick, and an other
-// end that goes away and comes back.
+// exclusive use; the drain in a tick (decoding in pieces of any size: DecoderTest), and an
+// other end that goes away and comes back.
 #include <gtest/gtest.h>
 #include <termios.h>
 
@@ -52,27 +52,6 @@ TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusive
 
     link.Close();
     EXPECT_TRUE(second.Open());
-}
-
-TEST_F(SerialLink, PiecesOfAnySizeGiveTheSameReadings) {
-    const std::string stream = Message("14:05:33") +
-                               Message("14:05:36", "50", "28.0C", "mPas: 00012500", "55.5") +
-                               Message("14:05:39", "0.3", "26.1F", "cP: 00000100", "0.7");
-    const std::vector<Reading> expected = Decoded(stream);
-    ASSERT_EQ(expected.size(), 3u);
-    PtyPair& pair = Pair(1);
-    for (std::size_t piece : {1u, 5u, 500u}) {
-        Station station(store_, dir_.File("vlog.txt"));
-        station.selection.Abrir_Puerto(1);
-        ASSERT_TRUE(station.link.IsOpen());
-        station.timer.start(100);
-        for (std::size_t at = 0; at < stream.size(); at += piece) {
-            ASSERT_TRUE(pair.Send(stream.substr(at, piece)));
-            Wait(2);
-        }
-        EXPECT_TRUE(WaitUntil([&] { return station.Readings().size() >= 3; }));
-        EXPECT_EQ(station.Readings(), expected) << "pieces of " << piece;
-    }
 }
 
 TEST_F(SerialLink, ATickDecodesTheBufferAndTheTailThatWaitedInThePort) {

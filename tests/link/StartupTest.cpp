@@ -76,7 +76,7 @@ TEST_F(StartupTest, FirstRunCreatesTheFilesAndOpensNoPort) {
     EXPECT_EQ(screens_.order, (std::vector<std::string>{"splash", "monitor"}));
     EXPECT_FALSE(screens_.linkOpenAtMonitor);
     EXPECT_EQ(programDirectory_, ExecutableDirectory());
-    EXPECT_EQ(ReadFile(programConfig), "csv\r\n,\r\n.\r\n");
+    EXPECT_TRUE(std::filesystem::exists(programConfig));  // its bytes: ConfigurationTest
     EXPECT_TRUE(std::filesystem::exists("vlog.txt"));
     EXPECT_EQ(std::filesystem::file_size("vlog.txt"), 0u);
     EXPECT_EQ(station_.log.File(), programDirectory_ + "/vlog.txt");
