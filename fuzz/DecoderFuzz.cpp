@@ -120,8 +120,23 @@ struct Setup {
     }
 };
 
+// The torque's length as the instrument sent it, at most: the decimal separator in the working
+// reading stands for the one "." it replaced.
+std::size_t SentLength(const Text& torque, const std::string& separator) {
+    if (separator.size() <= 1) {
+        return torque.size();
+    }
+    std::size_t length = torque.size();
+    for (std::size_t at = torque.find(separator); at != Text::npos;
+         at = torque.find(separator, at + separator.size())) {
+        length -= separator.size() - 1;
+    }
+    return length;
+}
+
 bool TorqueWithinBounds(const Text& torque, const rheo::Configuration& configuration) {
-    return torque.size() <= 4 || torque == "0" + configuration.DecimalSeparator + "0";
+    return SentLength(torque, configuration.DecimalSeparator) <= 4 ||
+           torque == "0" + configuration.DecimalSeparator + "0";
 }
 
 // What must hold after every byte, given what held after the one before.

@@ -1,0 +1,193 @@
+// The link's decisions without a serial port: waiting for a lost port and opening it again, and
+// the receive tick while the engine shows a message box: the box's event loop ticks the timer
+// and raises notifications, yet nothing is taken from the port until the box is answered, and
+// then everything in arrival order, once. (The same on a real line: SerialLinkTest.)
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/SettingsStore.h"
+#include "link/PortSelection.h"
+#include "link/Reception.h"
+#include "platform/posix/FileRegistry.h"
+
+namespace rheo::test {
+namespace {
+
+// A port whose device comes and goes as the test says; counts what the program asks of it.
+struct ScriptedLink : SerialLink {
+    void SetPortNumber(int port) override { number = port; }
+    int PortNumber() const override { return number; }
+    bool Open() override {
+        ++openings;
+        open = present && openable;
+        return open;
+    }
+    bool Close() override {
+        open = false;
+        return true;
+    }
+    bool IsOpen() const override { return open; }
+    bool DevicePresent() const override {
+        ++presenceChecks;
+        return present;
+    }
+    Text ReadAll() override { return std::exchange(waiting, {}); }
+    bool Write(std::string_view) override { return true; }
+    void SetNotification(Notification) override {}
+
+    int number = 0;
+    bool open = false;
+    bool present = true;
+    bool openable = true;  // false: held by another program, or not a serial device
+    int openings = 0;
+    mutable int presenceChecks = 0;
+    Text waiting;
+};
+
+class LostPort : public ::testing::Test {
+  protected:
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i) {
+            selection.Tick();
+        }
+    }
+    std::vector<std::string> Logged() const {
+        std::vector<std::string> lines;
+        for (const auto& event : log.events) {
+            lines.push_back(EventLine(event.kind, event.text, clock));
+        }
+        return lines;
+    }
+    PortMarks Open1() const {
+        PortMarks marks;
+        marks.buttonCaption = "Port 1";
+        marks.entries[0] = {"> Port 1", false};
+        return marks;
+    }
+
+    TempDir dir;
+    FileRegistry store{dir.File("settings")};
+    FixedClock clock{"07/12/2026", "02:00:00"};
+    ScriptedLink link;
+    RecordingView view;
+    ScriptedBoxes boxes;
+    RecordingLogger log;
+    PortSelection selection{link, view, PortStore(store), boxes, log};
+};
+
+TEST_F(LostPort, IsTriedOnceASecondQuietlyThroughALongOutageAndComesBackAsItWas) {
+    selection.Abrir_Puerto(1);
+    StorePort(store, 3);  // changed behind the program's back: a reconnection leaves it
+    link.open = link.present = false;
+    selection.LinkLost();
+    EXPECT_EQ(selection.State(), LinkState::Lost);
+    PortMarks lost = Open1();
+    lost.lost = true;
+    lost.toolTip = "Port 1 lost: waiting for the device";
+    EXPECT_EQ(view.marks, lost);
+    EXPECT_EQ(Logged(), (std::vector<std::string>{"07/12/2026 02:00:00 Port lost::1"}));
+
+    const int openings = link.openings;
+    Ticks(9);
+    EXPECT_EQ(link.presenceChecks, 0) << "the first attempt comes a second after the loss";
+    Ticks(600 - 9);  // a minute away: sixty looks, no opening of a missing device
+    EXPECT_EQ(link.presenceChecks, 60);
+    EXPECT_EQ(link.openings, openings);
+
+    link.present = true;
+    link.openable = false;  // back under the same name, but taken by another program first
+    Ticks(30);
+    EXPECT_EQ(link.openings, openings + 3);
+    EXPECT_EQ(selection.State(), LinkState::Lost);
+    EXPECT_EQ(view.marks, lost);
+    EXPECT_TRUE(boxes.shown.empty()) << "attempts stay quiet";
+
+    link.openable = true;
+    Ticks(10);
+    EXPECT_TRUE(link.open);
+    EXPECT_EQ(link.PortNumber(), 1);
+    EXPECT_EQ(selection.State(), LinkState::Open);
+    EXPECT_EQ(view.marks, Open1());
+    EXPECT_EQ(Logged().back(), "07/12/2026 02:00:00 Port back::1");
+    EXPECT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(StoredPort(store), 3);
+    Ticks(100);
+    EXPECT_EQ(link.openings, openings + 4);
+}
+
+TEST_F(LostPort, ChoosingAPortEndsTheWaitingWhetherItOpensOrNot) {
+    selection.Abrir_Puerto(1);
+    link.open = false;
+    selection.LinkLost();
+    selection.Abrir_Puerto(2);
+    EXPECT_EQ(selection.State(), LinkState::Open);
+    PortMarks open2;
+    open2.buttonCaption = "Port 2";
+    open2.entries[1] = {"> Port 2", false};
+    EXPECT_EQ(view.marks, open2) << "entry 1 back to \"Port 1\", no warning";
+    link.open = false;
+    selection.LinkLost();
+    EXPECT_EQ(selection.State(), LinkState::Lost);
+
+    link.present = false;
+    selection.Abrir_Puerto(2);  // the same port, still missing: the usual failure
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(selection.State(), LinkState::Closed);
+    EXPECT_EQ(view.marks, PortMarks{});
+    link.present = true;
+    const int openings = link.openings;
+    Ticks(50);
+    EXPECT_EQ(link.openings, openings) << "nothing waits any more";
+    EXPECT_FALSE(link.open);
+    selection.LinkLost();  // a late report of the old loss changes nothing
+    EXPECT_EQ(selection.State(), LinkState::Closed);
+    EXPECT_EQ(log.events.size(), 2u) << "two losses, no return";
+}
+
+using ReceptionTest = EngineOnDisk;
+
+TEST_F(ReceptionTest, NothingIsFedUnderAMessageBoxAndTheOrderHolds) {
+    ScriptedLink link;
+    link.open = true;
+    std::vector<std::string> taken;  // each piece the engine took
+    Reception reception{link, [&](std::string_view text) {
+                            const bool fed = engine.Feed(text);
+                            if (fed) {
+                                taken.emplace_back(text);
+                            }
+                            return fed;
+                        }};
+    const auto folder = dir.Path() / "medium";
+    std::filesystem::create_directory(folder);
+    const std::string path = (folder / "run.csv").string();
+    ASSERT_TRUE(file.OpenForWriting(path));
+    engine.Session().SessionFilePath = path;
+    engine.Session().HeaderPending = true;
+    engine.Feed(Message("01:00:00"));
+    std::filesystem::remove_all(folder);  // the next reading fails and shows a box
+
+    const std::string first = Message("01:00:03") + "01:00:06";
+    const std::string second = "   sp: LCP";
+    const std::string third = "    rpm: 100   T: 27.5C\rcP: 00001250\r %: 10.2\r";
+    boxes.whileShown = [&] {
+        for (const std::string* piece : {&second, &third}) {
+            link.waiting += *piece;
+            reception.OnReceive(LinkEvent::CharactersReceived);
+            reception.Tick();
+        }
+    };
+    link.waiting = first;
+    reception.Tick();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(taken, (std::vector<std::string>{first, second + third}));
+    EXPECT_TRUE(link.waiting.empty());
+    EXPECT_EQ(engine.Output().History().HistoryIndex, 3);
+}
+
+}  // namespace
+}  // namespace rheo::test
