@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 extern char** environ;
 
@@ -21,6 +22,18 @@ namespace {
 
 constexpr int kExecFailed = 127;  // what a shell reports for a command it could not run
 constexpr std::size_t kMaxCapture = 64 * 1024;
+
+// The entries of a colon-separated list of folders (PATH, XDG_DATA_DIRS), empty ones included.
+std::vector<std::string> SplitList(const std::string& list) {
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t end = std::min(list.find(':', start), list.size());
+        entries.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
+}
 
 // The program a command name runs: the name itself when it holds a slash, otherwise the first
 // executable file of that name along PATH. Empty when there is none.
@@ -37,21 +50,13 @@ std::string FindProgram(const std::string& name) {
         return executable(name) ? name : std::string();
     }
     const char* path = std::getenv("PATH");
-    const std::string directories =
-        (path != nullptr && *path) ? path : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= directories.size()) {
-        std::size_t end = directories.find(':', start);
-        if (end == std::string::npos) {
-            end = directories.size();
-        }
-        const std::string directory = directories.substr(start, end - start);
+    for (const std::string& directory :
+         SplitList((path != nullptr && *path) ? path : "/usr/local/bin:/usr/bin:/bin")) {
         const std::string candidate =
             (directory.empty() ? std::string(".") : directory) + "/" + name;
         if (executable(candidate)) {
             return candidate;
         }
-        start = end + 1;
     }
     return {};
 }
@@ -271,29 +276,22 @@ std::string FindDesktopEntry(const std::string& id) {
     const std::string home = Environment("HOME", "");
     std::string directories = Environment("XDG_DATA_HOME", home + "/.local/share");
     directories += ':' + Environment("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
-    std::size_t start = 0;
-    while (start <= directories.size()) {
-        std::size_t end = directories.find(':', start);
-        if (end == std::string::npos) {
-            end = directories.size();
+    for (const std::string& directory : SplitList(directories)) {
+        if (directory.empty()) {
+            continue;
         }
-        const std::string directory = directories.substr(start, end - start);
-        if (!directory.empty()) {
-            if (std::string found = FindEntryUnder(directory + "/applications", id);
-                !found.empty()) {
-                return found;
-            }
-            // The lookup tool also takes the entry from a subfolder under its plain name.
-            std::error_code error;
-            for (const auto& sub :
-                 std::filesystem::directory_iterator(directory + "/applications", error)) {
-                const std::string candidate = sub.path().string() + "/" + id;
-                if (sub.is_directory(error) && IsRegularFile(candidate)) {
-                    return candidate;
-                }
+        if (std::string found = FindEntryUnder(directory + "/applications", id); !found.empty()) {
+            return found;
+        }
+        // The lookup tool also takes the entry from a subfolder under its plain name.
+        std::error_code error;
+        for (const auto& sub :
+             std::filesystem::directory_iterator(directory + "/applications", error)) {
+            const std::string candidate = sub.path().string() + "/" + id;
+            if (sub.is_directory(error) && IsRegularFile(candidate)) {
+                return candidate;
             }
         }
-        start = end + 1;
     }
     return {};
 }
