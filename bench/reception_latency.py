@@ -33,10 +33,10 @@ def measure(rig, count):
     rig.file_dialog(process, path, "n")
     session_file = path + ".csv"
     rig.wait_caption(process, MAIN_PREFIX + session_file)
-    random.seed(13)
+    pauses = random.Random(13)  # the same pauses on every run
     latencies = []
     for i in range(count):
-        time.sleep(random.uniform(0.0, 0.25))  # any phase of the receive tick
+        time.sleep(pauses.uniform(0.0, 0.25))  # any phase of the receive tick
         rig.send(capture(i, 1))
         sent = time.monotonic()
         size = os.stat(session_file).st_size

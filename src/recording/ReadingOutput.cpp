@@ -1,6 +1,5 @@
 #include "recording/ReadingOutput.h"
 
-#include <cstring>
 #include <iterator>
 
 namespace rheo {
@@ -30,21 +29,13 @@ void AppendRow(Text& row, const Configuration& configuration, const Reading& rea
     for (const Text* field : fields) {
         size += field->size();
     }
-    // One resize and plain copies: this runs for every reading of a replayed capture.
-    std::size_t at = row.size();
-    row.resize(size);
-    char* out = row.data();
+    // One allocation at most: this runs for every reading of a replayed capture.
+    row.reserve(size);
     for (const Text* field : fields) {
-        if (field == fields[0]) {
-            // no separator before the first field
-        } else if (s.size() == 1) {
-            out[at++] = s[0];  // the usual one-character separator, without a call
-        } else {
-            std::memcpy(out + at, s.data(), s.size());
-            at += s.size();
+        if (field != fields[0]) {
+            row += s;
         }
-        std::memcpy(out + at, field->data(), field->size());
-        at += field->size();
+        row += *field;
     }
 }
 
