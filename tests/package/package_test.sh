@@ -40,6 +40,10 @@ out="$(cd "$out" && pwd)"
 
 pids=()
 saved_store=""
+# What the operator must reach (the line's device names, the home folder) lies outside the build
+# tree, whose parents an ordinary user may not be allowed to enter.
+operator_dir="$(mktemp -d /tmp/rheo-operator.XXXXXX)"
+chmod 755 "$operator_dir"
 cleanup() {
     local pid
     for pid in "${pids[@]}"; do
@@ -48,6 +52,7 @@ cleanup() {
     if dpkg -s rheotrackpanel >/dev/null 2>&1; then
         dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || true
     fi
+    rm -rf "$operator_dir"
     if [ -n "$saved_store" ]; then
         rm -rf "$store"
         mv "$saved_store" "$store"
@@ -135,8 +140,8 @@ setpriv --reuid="$operator" --regid="$operator_group" --clear-groups \
 
 # ---- Run the installed program as the operator ----------------------------------------------
 step "run the installed program"
-ln_port="$out/tty-port"
-ln_instrument="$out/tty-instrument"
+ln_port="$operator_dir/tty-port"
+ln_instrument="$operator_dir/tty-instrument"
 socat -d -d "pty,raw,echo=0,link=$ln_port,group=dialout,mode=660" \
     "pty,raw,echo=0,link=$ln_instrument" >"$out/socat.log" 2>&1 &
 pids+=($!)
@@ -152,7 +157,7 @@ as_operator sh -c "printf '%s\n' '[Software\\Kavrel\\Quelmar]' '\"Port1\"=\"$ln_
     '\"Puerto\"=\"1\"' > '$store/settings'" || fail "the operator cannot write $store"
 [ "$(stat -c %G "$store/settings")" = dialout ] || fail "the store file is not in group dialout"
 
-home="$out/home"
+home="$operator_dir/home"
 mkdir -p "$home/data" "$home/run" "$home/work"
 chmod 700 "$home/run"
 chown -R "$operator:$operator_group" "$home"
