@@ -58,7 +58,6 @@ class LostPort : public ::testing::Test {
 
     TempDir dir;
     FileRegistry store{dir.File("settings")};
-    FixedClock clock{"07/12/2026", "02:00:00"};
     ScriptedLink link;
     RecordingView view;
     ScriptedBoxes boxes;
@@ -73,9 +72,7 @@ TEST_F(LostPort, IsTriedOnceASecondQuietlyThroughALongOutageAndComesBackAsItWas)
     selection.LinkLost();
     EXPECT_EQ(selection.State(), LinkState::Lost);
     EXPECT_EQ(view.marks, OpenMarks(1, true));
-    ASSERT_EQ(log.events.size(), 1u);
-    EXPECT_EQ(EventLine(log.events[0].first, log.events[0].second, clock),
-              "07/12/2026 02:00:00 Port lost::1");
+    EXPECT_EQ(log.events, (std::vector<std::pair<EventKind, Text>>{{EventKind::PortLost, "1"}}));
 
     const int openings = link.openings;
     Ticks(9);
@@ -98,8 +95,8 @@ TEST_F(LostPort, IsTriedOnceASecondQuietlyThroughALongOutageAndComesBackAsItWas)
     EXPECT_EQ(link.PortNumber(), 1);
     EXPECT_EQ(selection.State(), LinkState::Open);
     EXPECT_EQ(view.marks, OpenMarks(1));
-    ASSERT_EQ(log.events.size(), 2u);
-    EXPECT_EQ(log.events[1], std::pair(EventKind::PortBack, Text("1")));
+    EXPECT_EQ(log.events.back(), std::pair(EventKind::PortBack, Text("1")));
+    EXPECT_EQ(log.events.size(), 2u);
     EXPECT_EQ(StoredPort(store), 3);
     Ticks(100);
     EXPECT_EQ(link.openings, openings + 4);

@@ -34,14 +34,11 @@ class ReadingOutputTest : public test::EngineOnDisk {
 TEST_F(ReadingOutputTest, HistoryRotatesThroughTwentySlotsAndNeverWritesSlot20) {
     const ReadingHistory& history = engine.Output().History();
     Readings(1);
-    auto rows = MonitorRows(history);
-    ASSERT_EQ(rows.size(), 20u);
-    EXPECT_EQ(rows[0]->Hour, "10:00:00");
-    EXPECT_EQ(*rows[1], Reading{});
+    EXPECT_EQ(MonitorRows(history)[0]->Hour, Hour(0));
+    EXPECT_EQ(*MonitorRows(history).at(19), Reading{});
     Readings(24, 1);  // 25 readings: slots 5..19 then 0..4
     EXPECT_EQ(view.refreshes, 25);
-    EXPECT_EQ(history.HistoryIndex, 5);
-    rows = MonitorRows(history);
+    const auto rows = MonitorRows(history);
     ASSERT_EQ(rows.size(), 20u);
     for (int row = 0; row < 20; ++row) {
         EXPECT_EQ(rows[row]->Hour, Hour(row + 5));
@@ -74,24 +71,17 @@ TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
     const std::string path = (sub / "run.csv").string();
     OpenNewSession(path);
     Readings(1);
-    EXPECT_NE(ReadFile(path).find("10:00:00"), std::string::npos);
     std::filesystem::remove_all(sub);  // the medium is pulled
 
-    // While the message waits for the user, the engine refuses to run again.
-    bool refused = false;
-    boxes.whileShown = [&] { refused = !engine.Feed(Message("11:00:00")); };
-    Readings(1, 1);
+    Readings(1, 1);  // (what arrives while the message waits: LinkDecisionsTest)
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_TRUE(refused);
     EXPECT_EQ(boxes.shown[0].text, test::kAborted);
     EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Critical);
     EXPECT_TRUE(engine.Session().SessionFilePath.empty());
     EXPECT_EQ(view.caption, "Incoming data - No file selected");
     EXPECT_EQ(engine.Output().History().HistoryIndex, 2);  // the reading stays listed
 
-    // The next reading is only listed, and starts a new run in the log.
-    boxes.whileShown = nullptr;
-    Readings(2, 2);
+    Readings(2, 2);  // only listed, in a new run of the log
     EXPECT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
               "05/12/2026 14:05:40 Start of process\r\n"
