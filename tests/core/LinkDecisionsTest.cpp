@@ -1,13 +1,10 @@
 // The link's decisions without a serial port: waiting for a lost port and opening it again, and
 // the receive tick while the engine shows a message box: the box's event loop ticks the timer
 // and raises notifications, yet nothing is taken from the port until the box is answered, and
-// then everything in arrival order, once. (The same on a real line: SerialLinkTest.)
+// then everything in arrival order, once. (The same on a real line: the link suite.)
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "TestSupport.h"
 #include "app/SettingsStore.h"
@@ -24,55 +21,43 @@ struct ScriptedLink : SerialLink {
     int PortNumber() const override { return number; }
     bool Open() override {
         ++openings;
-        open = present && openable;
-        return open;
+        return open = present && openable;
     }
-    bool Close() override {
-        open = false;
-        return true;
-    }
+    bool Close() override { return !(open = false); }
     bool IsOpen() const override { return open; }
-    bool DevicePresent() const override {
-        ++presenceChecks;
-        return present;
-    }
+    bool DevicePresent() const override { return ++presenceChecks, present; }
     Text ReadAll() override { return std::exchange(waiting, {}); }
     bool Write(std::string_view) override { return true; }
     void SetNotification(Notification) override {}
 
-    int number = 0;
-    bool open = false;
-    bool present = true;
-    bool openable = true;  // false: held by another program, or not a serial device
-    int openings = 0;
+    int number = 0, openings = 0;
     mutable int presenceChecks = 0;
+    bool open = false, present = true;
+    bool openable = true;  // false: held by another program, or not a serial device
     Text waiting;
 };
+
+PortMarks OpenMarks(int port, bool lost = false) {
+    PortMarks marks;
+    marks.buttonCaption = "Port " + std::to_string(port);
+    marks.entries[port - 1] = {"> Port " + std::to_string(port), false};
+    if (lost) {
+        marks.lost = true;
+        marks.toolTip = marks.buttonCaption + " lost: waiting for the device";
+    }
+    return marks;
+}
 
 class LostPort : public ::testing::Test {
   protected:
     void Ticks(int count) {
-        for (int i = 0; i < count; ++i) {
+        while (count-- > 0) {
             selection.Tick();
         }
-    }
-    std::vector<std::string> Logged() const {
-        std::vector<std::string> lines;
-        for (const auto& event : log.events) {
-            lines.push_back(EventLine(event.kind, event.text, clock));
-        }
-        return lines;
-    }
-    PortMarks Open1() const {
-        PortMarks marks;
-        marks.buttonCaption = "Port 1";
-        marks.entries[0] = {"> Port 1", false};
-        return marks;
     }
 
     TempDir dir;
     FileRegistry store{dir.File("settings")};
-    FixedClock clock{"07/12/2026", "02:00:00"};
     ScriptedLink link;
     RecordingView view;
     ScriptedBoxes boxes;
@@ -86,11 +71,8 @@ TEST_F(LostPort, IsTriedOnceASecondQuietlyThroughALongOutageAndComesBackAsItWas)
     link.open = link.present = false;
     selection.LinkLost();
     EXPECT_EQ(selection.State(), LinkState::Lost);
-    PortMarks lost = Open1();
-    lost.lost = true;
-    lost.toolTip = "Port 1 lost: waiting for the device";
-    EXPECT_EQ(view.marks, lost);
-    EXPECT_EQ(Logged(), (std::vector<std::string>{"07/12/2026 02:00:00 Port lost::1"}));
+    EXPECT_EQ(view.marks, OpenMarks(1, true));
+    EXPECT_EQ(log.events, (std::vector<std::pair<EventKind, Text>>{{EventKind::PortLost, "1"}}));
 
     const int openings = link.openings;
     Ticks(9);
@@ -104,7 +86,7 @@ TEST_F(LostPort, IsTriedOnceASecondQuietlyThroughALongOutageAndComesBackAsItWas)
     Ticks(30);
     EXPECT_EQ(link.openings, openings + 3);
     EXPECT_EQ(selection.State(), LinkState::Lost);
-    EXPECT_EQ(view.marks, lost);
+    EXPECT_EQ(view.marks, OpenMarks(1, true));
     EXPECT_TRUE(boxes.shown.empty()) << "attempts stay quiet";
 
     link.openable = true;
@@ -112,8 +94,8 @@ TEST_F(LostPort, IsTriedOnceASecondQuietlyThroughALongOutageAndComesBackAsItWas)
     EXPECT_TRUE(link.open);
     EXPECT_EQ(link.PortNumber(), 1);
     EXPECT_EQ(selection.State(), LinkState::Open);
-    EXPECT_EQ(view.marks, Open1());
-    EXPECT_EQ(Logged().back(), "07/12/2026 02:00:00 Port back::1");
+    EXPECT_EQ(view.marks, OpenMarks(1));
+    EXPECT_EQ(log.events.back(), std::pair(EventKind::PortBack, Text("1")));
     EXPECT_EQ(log.events.size(), 2u);
     EXPECT_EQ(StoredPort(store), 3);
     Ticks(100);
@@ -126,10 +108,7 @@ TEST_F(LostPort, ChoosingAPortEndsTheWaitingWhetherItOpensOrNot) {
     selection.LinkLost();
     selection.Abrir_Puerto(2);
     EXPECT_EQ(selection.State(), LinkState::Open);
-    PortMarks open2;
-    open2.buttonCaption = "Port 2";
-    open2.entries[1] = {"> Port 2", false};
-    EXPECT_EQ(view.marks, open2) << "entry 1 back to \"Port 1\", no warning";
+    EXPECT_EQ(view.marks, OpenMarks(2)) << "entry 1 back to \"Port 1\", no warning";
     link.open = false;
     selection.LinkLost();
     EXPECT_EQ(selection.State(), LinkState::Lost);
@@ -143,7 +122,6 @@ TEST_F(LostPort, ChoosingAPortEndsTheWaitingWhetherItOpensOrNot) {
     const int openings = link.openings;
     Ticks(50);
     EXPECT_EQ(link.openings, openings) << "nothing waits any more";
-    EXPECT_FALSE(link.open);
     selection.LinkLost();  // a late report of the old loss changes nothing
     EXPECT_EQ(selection.State(), LinkState::Closed);
     EXPECT_EQ(log.events.size(), 2u) << "two losses, no return";
@@ -162,14 +140,10 @@ TEST_F(ReceptionTest, NothingIsFedUnderAMessageBoxAndTheOrderHolds) {
                             }
                             return fed;
                         }};
-    const auto folder = dir.Path() / "medium";
-    std::filesystem::create_directory(folder);
-    const std::string path = (folder / "run.csv").string();
-    ASSERT_TRUE(file.OpenForWriting(path));
-    engine.Session().SessionFilePath = path;
-    engine.Session().HeaderPending = true;
+    std::filesystem::create_directory(dir.File("medium"));
+    OpenNewSession(dir.File("medium/run.csv"));
     engine.Feed(Message("01:00:00"));
-    std::filesystem::remove_all(folder);  // the next reading fails and shows a box
+    std::filesystem::remove_all(dir.File("medium"));  // the next reading fails and shows a box
 
     const std::string first = Message("01:00:03") + "01:00:06";
     const std::string second = "   sp: LCP";

@@ -1,10 +1,7 @@
 #pragma once
-// Shared pieces of the core tests: a temporary directory, a window that records what it is
-// told, scripted message boxes and dialogs, and file helpers.
-#include <filesystem>
-#include <fstream>
+// Shared pieces of the core tests: a window, message boxes, a file dialog and an event logger
+// that record what they are told, and the engine as the program wires it on real files.
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +20,8 @@ namespace rheo::test {
 
 struct RecordingView : MonitorView {
     void RefreshMonitor() override { ++refreshes; }
-    void SetColumnCaption(int column, const Text& caption) override {
-        columnCaptions.push_back({column, caption});
+    void SetColumnCaption(int column, const Text& text) override {
+        columnCaptions.push_back({column, text});
     }
     void SetCaption(const std::string& text) override { caption = text; }
     void SetCloseCommandEnabled(bool enabled) override { closeEnabled = enabled; }
@@ -59,33 +56,32 @@ struct ScriptedBoxes : MessageBoxes {
 };
 
 struct ScriptedDialog : FileDialog {
-    std::optional<std::string> ChooseFile(const Text& title, const std::vector<FileFilter>& filters,
-                                          const Text& defaultExtension) override {
-        lastTitle = title;
+    std::optional<std::string> ChooseFile(const Text&, const std::vector<FileFilter>& filters,
+                                          const Text&) override {
         lastFilters = filters;
-        lastDefaultExtension = defaultExtension;
         return answer;
     }
     std::optional<std::string> answer;
-    Text lastTitle;
     std::vector<FileFilter> lastFilters;
-    Text lastDefaultExtension;
-};
-
-struct LoggedEvent {
-    EventKind kind;
-    Text text;
 };
 
 struct RecordingLogger : EventLogger {
     void LogEvent(EventKind kind, const Text& text) override { events.push_back({kind, text}); }
-    std::vector<LoggedEvent> events;
+    std::vector<std::pair<EventKind, Text>> events;
 };
 
-// The engine as the program wires it, on a live session file and an event log in a
-// temporary directory, with a window and message boxes that record what they are told.
+inline constexpr const char* kAborted = "Cannot access file. Process aborted";
+
+// The engine on a live session file and an event log in a temporary directory.
 class EngineOnDisk : public ::testing::Test {
   protected:
+    // A new session on `path`, as the new-session command leaves it.
+    void OpenNewSession(const std::string& path) {
+        ASSERT_TRUE(file.OpenForWriting(path));
+        engine.Session().SessionFilePath = path;
+        engine.Session().HeaderPending = true;
+    }
+
     TempDir dir;
     Configuration configuration;
     FixedClock clock{"05/12/2026", "14:05:40"};

@@ -1,54 +1,30 @@
-// Clock, program location, single instance and the desktop shell on the real system.
+// Program location and the desktop shell on the real system. (The clock's texts in the rows and
+// the refused second copy: the Windows scene of the e2e suite.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "platform/Clock.h"
 #include "platform/ProgramLocation.h"
 #include "platform/win32/Win32DesktopShell.h"
-#include "platform/win32/Win32SingleInstance.h"
 #include "support/TempDir.h"
 
 namespace rheo {
 namespace {
 
-using test::TempDir;
-
-TEST(SystemServicesTest, ClockGivesDateAndTimeWithoutClosingZero) {
-    SystemClock clock;
-    for (const Text& text : {clock.DateText(), clock.TimeText()}) {
-        EXPECT_NE(text.find_first_of("0123456789"), Text::npos) << text;
-        EXPECT_EQ(text.find('\0'), Text::npos);  // the texts go straight into files
-    }
-}
-
 TEST(SystemServicesTest, ProgramLocation) {
     const std::string directory = ExecutableDirectory();
-    ASSERT_FALSE(directory.empty());
-    EXPECT_NE(directory.back(), '\\');
     EXPECT_TRUE(std::filesystem::exists(directory + PathSeparator() + "win32_tests.exe"));
-
-    TempDir dir;
+    test::TempDir dir;
     EXPECT_TRUE(DirectoryWritable(dir.Path().string()));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path().string()));  // the probe leaves no file behind
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));  // the probe leaves no file behind
     EXPECT_FALSE(DirectoryWritable(dir.File("missing")));
     SetEnvironmentVariableA("LOCALAPPDATA", dir.Path().string().c_str());
     EXPECT_EQ(UserDataDirectory(), dir.Path().string() + "\\rheotrackpanel");
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("rheotrackpanel")));
 }
 
-TEST(SystemServicesTest, SecondInstanceIsRefusedUntilTheFirstEnds) {
-    const std::string name = "Local\\RHEOTRACKPANEL-test-" + std::to_string(GetCurrentProcessId());
-    {
-        Win32SingleInstance first(name);
-        ASSERT_TRUE(first.Acquire());
-        EXPECT_FALSE(Win32SingleInstance(name).Acquire());
-    }
-    EXPECT_TRUE(Win32SingleInstance(name).Acquire());
-}
-
 TEST(SystemServicesTest, ShellLookupReportsWhetherAProgramOpensTheFile) {
-    TempDir dir;
+    test::TempDir dir;
     Win32DesktopShell shell;
     EXPECT_EQ(shell.FindExecutable(dir.File("missing.rheotest")), 2);  // ERROR_FILE_NOT_FOUND
     test::WriteFile(dir.File("vlog.rheotest"), "line\r\n");
