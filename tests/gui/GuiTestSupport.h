@@ -120,12 +120,6 @@ struct TestHost {
     FormMonitor& Monitor() { return form->Monitor(); }
     QTreeView* List() { return form->Monitor().ListView2(); }
     bool Feed(int n) { return form->Engine().Feed(NumberedMessage(n)); }
-    void MapPort(int port, const std::string& device) {
-        RegKey key = 0;
-        registry.CreateKey(kHkeyLocalMachine, kSettingsKeyPath, key);
-        SetSettingValue(registry, key, "Port" + std::to_string(port), kRegSz, device);
-        registry.CloseKey(key);
-    }
 
     TempDir dir;
     FileRegistry registry;

@@ -11,43 +11,40 @@
 using namespace rheo;
 using namespace rheo::test;
 
+// Each box with its looks and what it answers to a key (0: the box is closed).
 void GuiTest::MessageBoxLooksAndAnswers() {
-    const int ok = QMessageBox::Ok;
+    QStringList looks;
+    const auto press = [&](int key) {
+        return [&looks, key](QWidget* modal) {
+            looks.append(Looks(modal));
+            if (key != 0) {
+                QTest::keyClick(modal, Qt::Key(key));
+            }
+            modal->close();
+        };
+    };
+    std::vector<MessageAnswer> answers;
+    WithModals(
+        [&] {
+            for (const auto& [icon, buttons] :
+                 {std::pair(MessageIcon::Critical, MessageButtons::Ok),
+                  {MessageIcon::Information, MessageButtons::Ok},
+                  {MessageIcon::None, MessageButtons::OkCancel},
+                  {MessageIcon::None, MessageButtons::OkCancel}}) {
+                answers.push_back(QtMessageBoxes().Show("\xBA\x80", "Atenci\xF3n", icon, buttons));
+            }
+        },
+        {press(Qt::Key_Escape), press(0), press(Qt::Key_Return), press(0)});
+    const QString box = QString::fromUtf8("\u00BA\u20AC/Atenci\u00F3n/%1/%2/1024");
     const int okCancel = (QMessageBox::Ok | QMessageBox::Cancel).toInt();
-    const struct {
-        MessageIcon icon;
-        MessageButtons buttons;
-        int key;  // pressed on the box; 0: the box is closed
-        int shownIcon;
-        MessageAnswer answer;
-    } cases[] = {
-        {MessageIcon::Critical, MessageButtons::Ok, Qt::Key_Escape, 3, MessageAnswer::Ok},
-        {MessageIcon::Information, MessageButtons::Ok, 0, 1, MessageAnswer::Ok},
-        {MessageIcon::None, MessageButtons::OkCancel, Qt::Key_Return, 0, MessageAnswer::Ok},
-        {MessageIcon::None, MessageButtons::OkCancel, 0, 0, MessageAnswer::Cancel}};
-    for (const auto& c : cases) {
-        QString looks;
-        MessageAnswer answer = MessageAnswer::Ok;
-        WithModals(
-            [&] { answer = QtMessageBoxes().Show("\xBA\x80", "Atenci\xF3n", c.icon, c.buttons); },
-            {[&](QWidget* modal) {
-                looks = Looks(modal);
-                if (c.key != 0) {
-                    QTest::keyClick(modal, Qt::Key(c.key));
-                }
-                modal->close();
-            }});
-        QCOMPARE(looks, QString::fromUtf8("\u00BA\u20AC/Atenci\u00F3n/%1/%2/%3")
-                            .arg(c.shownIcon)
-                            .arg(c.buttons == MessageButtons::Ok ? ok : okCancel)
-                            .arg(ok));
-        QVERIFY(answer == c.answer);
-    }
+    QCOMPARE(looks, QStringList({box.arg(3).arg(1024), box.arg(1).arg(1024),
+                                 box.arg(0).arg(okCancel), box.arg(0).arg(okCancel)}));
+    QVERIFY(answers == std::vector({MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok,
+                                    MessageAnswer::Cancel}));
 }
 
-// The button caption and the four entries as the toolbar shows them, and as they should be
-// with port `open` open (0: none).
-static QString ShownMarks(FormMonitor& monitor) {
+// The button caption and the four entries as the toolbar shows them.
+static QString Marks(FormMonitor& monitor) {
     QString shown = monitor.Toolbar1()->findChild<QToolButton*>("BPort")->text();
     for (int entry = 1; entry <= 4; ++entry) {
         QAction* action = monitor.Toolbar1()->PortEntry(entry);
@@ -56,40 +53,35 @@ static QString ShownMarks(FormMonitor& monitor) {
     return shown;
 }
 
-static QString Marks(int open) {
-    QString marks = open == 0 ? QStringLiteral("Port") : QStringLiteral("Port %1").arg(open);
-    for (int entry = 1; entry <= 4; ++entry) {
-        marks += QString(entry == open ? "|> Port %1 (off)" : "|Port %1").arg(entry);
-    }
-    return marks;
-}
-
 void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
     TestHost host(true);
     PtyPair first(host.dir.Path(), "first");
     PtyPair second(host.dir.Path(), "second");
-    host.MapPort(1, first.device);
-    host.MapPort(2, second.device);
-    host.MapPort(3, host.dir.File("no-such-device"));
+    WriteFile(host.dir.File("settings"), "[Software\\Kavrel\\Quelmar]\n\"Port1\"=\"" +
+                                             first.device + "\"\n\"Port2\"=\"" + second.device +
+                                             "\"\n\"Port3\"=\"/no/such/device\"\n");
     QVERIFY(host.form->Start());
     FormMonitor& monitor = host.Monitor();
-    CommandMenu* menu = monitor.MArch();
-    QCOMPARE(ShownMarks(monitor), Marks(0));
+    const CommandMenu* menu = monitor.MArch();
+    const QString none = "Port|Port 1|Port 2|Port 3|Port 4";
+    const QString open1 = "Port 1|> Port 1 (off)|Port 2|Port 3|Port 4";
+    QCOMPARE(Marks(monitor), none);
 
     // The toolbar's entries and the menu's items reach their port (the rules behind the marks:
     // PortSelectionTest).
     const struct {
         QAction* command;
-        int marked;
-    } steps[] = {
-        {monitor.Toolbar1()->PortEntry(2), 2}, {menu->MArchPorts[2], 0}, {menu->MArchPorts[0], 1}};
+        QString marks;
+    } steps[] = {{monitor.Toolbar1()->PortEntry(2), "Port 2|Port 1|> Port 2 (off)|Port 3|Port 4"},
+                 {menu->MArchPorts[2], none},
+                 {menu->MArchPorts[0], open1}};
     QStringList looks;
     for (const auto& step : steps) {
         WithModals([&] { step.command->trigger(); }, {[&](QWidget* modal) {
                        looks.append(Looks(modal));
                        modal->close();
                    }});
-        QCOMPARE(ShownMarks(monitor), Marks(step.marked));
+        QCOMPARE(Marks(monitor), step.marks);
     }
 
     // Open through the real file dialog, a name typed outside ASCII and without the extension;
@@ -127,7 +119,7 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
                  },
                  {}),
              std::size_t(0));
-    QCOMPARE(ShownMarks(monitor), Marks(1));
+    QCOMPARE(Marks(monitor), open1);
     QVERIFY(picture() != normal);
     PtyPair again(host.dir.Path(), "first");
     QTRY_COMPARE(port->toolTip(), QStringLiteral("Select communication port"));
