@@ -63,6 +63,9 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
     QVERIFY(host.form->Start());
     FormMonitor& monitor = host.Monitor();
     const CommandMenu* menu = monitor.MArch();
+    QToolButton* port = monitor.Toolbar1()->findChild<QToolButton*>("BPort");
+    const auto picture = [&] { return port->icon().pixmap(21, 21).toImage(); };
+    const QImage normal = picture();
     const QString none = "Port|Port 1|Port 2|Port 3|Port 4";
     const QString open1 = "Port 1|> Port 1 (off)|Port 2|Port 3|Port 4";
     QCOMPARE(Marks(monitor), none);
@@ -106,9 +109,6 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
 
     // The line goes away: the port button warns and nothing is said (the waiting itself:
     // SerialLinkTest); back under the same name, the button is as before.
-    QToolButton* port = monitor.Toolbar1()->findChild<QToolButton*>("BPort");
-    const auto picture = [&] { return port->icon().pixmap(21, 21).toImage(); };
-    const QImage normal = picture();
     QCOMPARE(port->toolTip(), QStringLiteral("Select communication port"));
     QCOMPARE(WithModals(
                  [&] {
