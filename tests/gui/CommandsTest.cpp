@@ -1,5 +1,6 @@
 // The monitor window's commands with the real engine behind them: the toolbar and the command
-// menu as the user sees them, where the menu opens, and each command reaching what it opens.
+// menu as the user sees them, where the menu opens, each command reaching what it opens, and
+// sessions made, appended to and closed through them (the rules behind: SessionCommandsTest).
 #include <QDialog>
 #include <QMenuBar>
 #include <QToolButton>
@@ -12,49 +13,15 @@ using namespace rheo::test;
 
 namespace {
 
-// The objectNames of the items in their order, "-" for a separator.
-QString Names(const QList<QAction*>& items, const QToolBar* toolbar = nullptr) {
-    QStringList names;
-    for (QAction* item : items) {
-        const QObject* shown = toolbar != nullptr        ? toolbar->widgetForAction(item)
-                               : item->menu() != nullptr ? static_cast<QObject*>(item->menu())
-                                                         : item;
-        names.append(item->isSeparator() ? QStringLiteral("-") : shown->objectName());
-    }
-    return names.join(' ');
-}
-
-// The items: objectName, text and, on the toolbar, tool tip; ";" between items.
-const char* const kItems =
-    "BNuevo|New|Create a new session;BAbrir|Open|Open an existing session;"
-    "BCerrar|Close|Close the current session;BLog|View Log|Open log file;"
-    "BPort|Port|Select communication port;BAbout|About..|;Port 1|Port 1;COM2|Port 2;"
-    "COM3|Port 3;COM4|Port 4;MArch|&Menu;MArchNew|&Nuevo Archivo;MArchOpen|&Abrir Archivo;"
-    "MArchClose|&Cerrar Archivo;MArchLog|Ver Fichero &Log;MArchPort|Escoger &Puerto;"
-    "MArchPort1|Puerto &1;MArchPort2|Puerto &2;MArchPort3|Puerto &3;MArchPort4|Puerto &4;"
-    "MAbout|Acerca &de...;MArchQuit|&Salir";
-
-// Every item's texts and state, the close command on only with a session; the toolbar's
-// pictures lit when hovered, except the emblem.
-void CheckItems(FormMonitor& monitor, bool sessionOpen) {
-    for (const QString& item : QString(kItems).split(';')) {
-        const QStringList expected = item.split('|');
-        QObject* shown = monitor.findChild<QObject*>(expected[0]);
-        QVERIFY2(shown != nullptr, qPrintable(item));
-        const bool isMenu = qobject_cast<QMenu*>(shown) != nullptr;
-        QCOMPARE(shown->property(isMenu ? "title" : "text").toString(), expected[1]);
-        if (expected.size() == 3) {
-            QCOMPARE(shown->property("toolTip").toString(), expected[2]);
-        }
-        const bool closeCommand = expected[0] == "BCerrar" || expected[0] == "MArchClose";
-        QCOMPARE(shown->property("enabled").toBool(), sessionOpen || !closeCommand);
-        if (auto* button = qobject_cast<QToolButton*>(shown)) {
-            const QIcon icon = button->icon();
-            QCOMPARE(icon.pixmap(21, QIcon::Normal).toImage() ==
-                         icon.pixmap(21, QIcon::Active).toImage(),
-                     expected[0] == "BAbout");
+// The named commands that are off.
+QString Off(const FormMonitor& monitor) {
+    QStringList off;
+    for (const QObject* o : monitor.findChildren<QObject*>(QRegularExpression("^[BM][A-Z]"))) {
+        if (o->property("enabled") == QVariant(false)) {
+            off.append(o->objectName());
         }
     }
+    return off.join(' ');
 }
 
 void Command(FormMonitor& monitor, const char* name) {
@@ -68,20 +35,20 @@ void Command(FormMonitor& monitor, const char* name) {
 
 }  // namespace
 
-void GuiTest::CommandsOfTheToolbarAndTheMenu() {
+void GuiTest::CommandsAndSessionsThroughTheToolbarAndTheMenu() {
     TestHost host;
-    QVERIFY(host.Start());
+    QVERIFY(host.form->Start());
     FormMonitor& monitor = host.Monitor();
     MonitorToolbar* toolbar = monitor.Toolbar1();
     CommandMenu* menu = monitor.MArch();
-    QCOMPARE(Names(toolbar->actions(), toolbar) + " | " + Names(toolbar->PortMenu()->actions()) +
-                 " | " + Names(menu->actions()) + " | " + Names(menu->MArchPort->actions()),
-             "BNuevo BAbrir BCerrar - BLog - BPort - BAbout | Port 1 COM2 COM3 COM4 | MArchNew "
-             "MArchOpen MArchClose - MArchLog - MArchPort - MAbout - MArchQuit | MArchPort1 "
-             "MArchPort2 MArchPort3 MArchPort4");
     QCOMPARE(toolbar->findChild<QToolButton*>("BPort")->popupMode(), QToolButton::MenuButtonPopup);
     QVERIFY(monitor.findChildren<QMenuBar*>().isEmpty());
-    CheckItems(monitor, false);
+    for (QToolButton* button : toolbar->findChildren<QToolButton*>(QRegularExpression("^B[A-Z]"))) {
+        const QIcon icon = button->icon();  // lit when hovered, but for the emblem
+        QCOMPARE(
+            icon.pixmap(21, QIcon::Normal).toImage() == icon.pixmap(21, QIcon::Active).toImage(),
+            button->objectName() == "BAbout");
+    }
 
     // The menu opens at the pointer on a right press over the list, and on nothing else.
     QWidget* viewport = host.List()->viewport();
@@ -94,25 +61,27 @@ void GuiTest::CommandsOfTheToolbarAndTheMenu() {
     QCOMPARE(menu->pos(), viewport->mapToGlobal(QPoint(60, 40)));
     menu->close();
 
-    // The session commands by button and by menu item reach the engine: the dialog of their own
-    // (New offers one filter, Open two, Close none), then the caption and the items' states
-    // (what they do to the files: SessionCommandsTest).
-    const std::string run1 = host.dir.File("run1.csv");
+    // Each session command by button or menu item: its dialog (New offers one filter, Open two),
+    // the caption, the close commands on only with a session, and where the next reading goes.
+    const std::string run = host.dir.File("run.csv");
     const std::string old = host.dir.File("old.csv");
     WriteFile(old, "earlier\r\n");
     const struct {
         const char* command;
         std::optional<std::string> answer;  // of the file dialog; none: cancelled
         std::size_t filters;
-        std::string session;  // "" for none
+        std::string session;
+        const std::string& file;
+        std::string content;  // of the file after reading n
     } steps[] = {
-        {"BNuevo", host.dir.File("run1"), 1, run1},
-        {"MArchOpen", old, 2, old},
-        {"BCerrar", {}, 0, ""},
-        {"BAbrir", {}, 2, ""},
-        {"MArchNew", run1, 1, run1},
-        {"MArchClose", {}, 0, ""},
+        {"BNuevo", host.dir.File("run"), 1, run, run, kHeader + NumberedRow(1)},
+        {"MArchOpen", old, 2, old, old, "earlier\r\n" + NumberedRow(2)},
+        {"BCerrar", {}, 0, "", old, "earlier\r\n" + NumberedRow(2)},
+        {"BAbrir", {}, 2, "", run, kHeader + NumberedRow(1)},
+        {"MArchNew", run, 1, run, run, kHeader + NumberedRow(5)},  // over it, when asked
+        {"MArchClose", {}, 0, "", run, kHeader + NumberedRow(5)},
     };
+    int n = 0;
     for (const auto& step : steps) {
         host.dialog.answer = step.answer;
         host.dialog.lastFilters.clear();
@@ -120,22 +89,22 @@ void GuiTest::CommandsOfTheToolbarAndTheMenu() {
         QCOMPARE(host.dialog.lastFilters.size(), step.filters);
         QCOMPARE(monitor.windowTitle().toStdString(),
                  "Incoming data - " + (step.session.empty() ? "No file selected" : step.session));
-        CheckItems(monitor, !step.session.empty());
+        QCOMPARE(Off(monitor), step.session.empty() ? "BCerrar MArchClose" : "");
+        host.Feed(++n);
+        QCOMPARE(ReadFile(step.file), step.content);
     }
     QCOMPARE(host.boxes.shown.size(), std::size_t(1));  // the overwrite question
 
-    // The port button's face does nothing.
+    // The port button's face does nothing; the log goes to the desktop's opener; the about
+    // window comes up with its Close label; the debug window only by its keys.
     QToolButton* port = toolbar->findChild<QToolButton*>("BPort");
     QTest::mouseClick(port, Qt::LeftButton, {}, QPoint(8, port->height() / 2));
     QTest::qWait(100);
     QVERIFY(!port->menu()->isVisible() && !host.form->MSComm1().IsOpen());
-
-    // The log goes to the desktop's opener; the about window comes up with its Close label;
-    // the debug window only by its keys.
     const std::string log = host.form->ProgramDirectory() + "/vlog.txt\n";
     Command(monitor, "BLog");
     Command(monitor, "MArchLog");
-    QTRY_COMPARE(host.Opened(), log + log);
+    QTRY_COMPARE(ReadFile(host.dir.File("opened")), log + log);
     QStringList shown;
     for (const char* about : {"BAbout", "MAbout"}) {
         WithModals([&] { Command(monitor, about); }, {[&](QWidget* modal) {

@@ -1,7 +1,6 @@
 #pragma once
-// Pieces of the window tests: the test class, a program host on directories of its own
-// (settings store, instance lock, the desktop's opener), numbered instrument messages with the
-// rows they make, and the modal windows a command brings up.
+// Pieces of the window tests: numbered instrument messages with the rows they make, the modal
+// windows a command brings up, and a program host on directories of its own.
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -21,17 +20,15 @@ class GuiTest : public QObject {
   private slots:
     void ReadingListThroughWrappingAndUnits();
     void ValuesShowWholeInTheirColumns();
-    void CommandsOfTheToolbarAndTheMenu();
-    void PortMarksAndReceptionUnderTheRealDialogs();
+    void CommandsAndSessionsThroughTheToolbarAndTheMenu();
     void MessageBoxLooksAndAnswers();
-    void Windows1252();
+    void PortMarksAndReceptionUnderTheRealDialogs();
     void QuitAndCloseEndTheProcessWithTheFileComplete();
 };
 
 namespace rheo::test {
 
-// Reading number n (1, 2, ...) today as a line of the session file, as a row of the list, and
-// as the instrument prints it: neighbours differ in every field.
+// Reading n today as a row of the session file: neighbours differ in every field.
 inline std::string NumberedRow(int n) {
     char row[128];
     std::snprintf(row, sizeof row, "%s,10:%02d:%02d,LCP,100,%d.%d,,%08d,,%d.%d\r\n",
@@ -44,6 +41,7 @@ inline QStringList NumberedCells(int n) {
     return QString::fromLatin1(NumberedRow(n)).trimmed().split(',');
 }
 
+// Reading n as the instrument prints it.
 inline std::string NumberedMessage(int n, const std::string& temperatureUnit = "C",
                                    const std::string& viscosityUnit = "cP") {
     const QStringList f = NumberedCells(n);
@@ -64,8 +62,7 @@ inline QStringList RowCells(const QTreeView* list, int row) {
 }
 
 // Runs `run` and hands each modal window that comes up meanwhile to the next of `handlers`,
-// which must close it before it returns; windows beyond them are closed unhandled. The number
-// that came up.
+// which must close it; windows beyond them are closed unhandled. The number that came up.
 inline std::size_t WithModals(const std::function<void()>& run,
                               const std::vector<std::function<void(QWidget*)>>& handlers) {
     std::size_t seen = 0;
@@ -100,11 +97,9 @@ inline QString Looks(QWidget* modal) {
 }
 
 // The program's host as the program builds it, on a settings store, an instance lock and a
-// desktop opener of its own. The opener is a real program that notes what it was asked to
-// open. The file dialog and the message boxes answer from a script unless `realDialogs`; the
-// end of the program is counted unless `realEnd`.
-class TestHost {
-  public:
+// desktop opener (a script that notes what it opens) of its own. The file dialog and the
+// message boxes answer from a script unless `realDialogs`; the end is counted unless `realEnd`.
+struct TestHost {
     explicit TestHost(bool realDialogs = false, bool realEnd = false)
         : registry(dir.File("settings")),
           instance(QString::fromStdString(dir.Path().string())),
@@ -112,34 +107,19 @@ class TestHost {
         WriteFile(dir.File("opener"),
                   "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + dir.File("opened") + "'\n");
         std::filesystem::permissions(dir.File("opener"), std::filesystem::perms::owner_all);
-        Form1Services services{realDialogs ? nullptr : &boxes,
-                               realDialogs ? nullptr : &dialog,
-                               &registry,
-                               &shell,
-                               &instance,
-                               false,
-                               {}};
+        Form1Services services{&boxes, &dialog, &registry, &shell, &instance, false, {}};
+        if (realDialogs) {
+            services.boxes = nullptr;
+            services.dialog = nullptr;
+        }
         if (!realEnd) {
             services.endProgram = [this] { ++ended; };
         }
         form = std::make_unique<Form1>(std::move(services));
     }
-
-    bool Start() { return form->Start(); }
     FormMonitor& Monitor() { return form->Monitor(); }
     QTreeView* List() { return form->Monitor().ListView2(); }
     bool Feed(int n) { return form->Engine().Feed(NumberedMessage(n)); }
-
-    // Port n stands for the given device.
-    void MapPort(int port, const std::string& device) {
-        RegKey key = 0;
-        registry.CreateKey(kHkeyLocalMachine, kSettingsKeyPath, key);
-        SetSettingValue(registry, key, "Port" + std::to_string(port), kRegSz, device);
-        registry.CloseKey(key);
-    }
-
-    // What the desktop's opener was asked to open, one line each.
-    std::string Opened() const { return ReadFile(dir.File("opened")); }
 
     TempDir dir;
     FileRegistry registry;

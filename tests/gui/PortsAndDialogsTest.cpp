@@ -1,18 +1,50 @@
-// The serial link as the monitor window shows it, on real pseudo-terminals and with the real
-// dialogs: the port marks after openings that succeed and fail and while the line is away,
-// and readings listed and written while the file dialog or the overwrite question is open.
+// The real dialogs and the serial link as the monitor window shows them, on real
+// pseudo-terminals: the message boxes' looks and answers, the port marks after openings that
+// succeed or fail and while the line is away, and readings listed and written while a dialog
+// is open.
 #include <QLineEdit>
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
+#include "platform/qt/QtMessageBoxes.h"
 
 using namespace rheo;
 using namespace rheo::test;
 
-namespace {
+// Each box with its looks and what it answers to a key (0: the box is closed).
+void GuiTest::MessageBoxLooksAndAnswers() {
+    QStringList looks;
+    const auto press = [&](int key) {
+        return [&looks, key](QWidget* modal) {
+            looks.append(Looks(modal));
+            if (key != 0) {
+                QTest::keyClick(modal, Qt::Key(key));
+            }
+            modal->close();
+        };
+    };
+    std::vector<MessageAnswer> answers;
+    WithModals(
+        [&] {
+            for (const auto& [icon, buttons] :
+                 {std::pair(MessageIcon::Critical, MessageButtons::Ok),
+                  {MessageIcon::Information, MessageButtons::Ok},
+                  {MessageIcon::None, MessageButtons::OkCancel},
+                  {MessageIcon::None, MessageButtons::OkCancel}}) {
+                answers.push_back(QtMessageBoxes().Show("\xBA\x80", "Atenci\xF3n", icon, buttons));
+            }
+        },
+        {press(Qt::Key_Escape), press(0), press(Qt::Key_Return), press(0)});
+    const QString box = QString::fromUtf8("\u00BA\u20AC/Atenci\u00F3n/%1/%2/1024");
+    const int okCancel = (QMessageBox::Ok | QMessageBox::Cancel).toInt();
+    QCOMPARE(looks, QStringList({box.arg(3).arg(1024), box.arg(1).arg(1024),
+                                 box.arg(0).arg(okCancel), box.arg(0).arg(okCancel)}));
+    QVERIFY(answers == std::vector({MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok,
+                                    MessageAnswer::Cancel}));
+}
 
 // The button caption and the four entries as the toolbar shows them.
-QString ShownMarks(FormMonitor& monitor) {
+static QString Marks(FormMonitor& monitor) {
     QString shown = monitor.Toolbar1()->findChild<QToolButton*>("BPort")->text();
     for (int entry = 1; entry <= 4; ++entry) {
         QAction* action = monitor.Toolbar1()->PortEntry(entry);
@@ -21,95 +53,62 @@ QString ShownMarks(FormMonitor& monitor) {
     return shown;
 }
 
-// The marks with port `open` open, 0 for none.
-QString Marks(int open) {
-    QString marks = open == 0 ? QStringLiteral("Port") : QStringLiteral("Port %1").arg(open);
-    for (int entry = 1; entry <= 4; ++entry) {
-        marks += QString(entry == open ? "|> Port %1 (off)" : "|Port %1").arg(entry);
-    }
-    return marks;
-}
-
-}  // namespace
-
 void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
     TestHost host(true);
     PtyPair first(host.dir.Path(), "first");
     PtyPair second(host.dir.Path(), "second");
-    host.MapPort(1, host.dir.File("first-device"));  // the program's ends of the pairs
-    host.MapPort(2, host.dir.File("second-device"));
-    host.MapPort(3, host.dir.File("no-such-device"));
-    QVERIFY(host.Start());
+    WriteFile(host.dir.File("settings"), "[Software\\Kavrel\\Quelmar]\n\"Port1\"=\"" +
+                                             first.device + "\"\n\"Port2\"=\"" + second.device +
+                                             "\"\n\"Port3\"=\"/no/such/device\"\n");
+    QVERIFY(host.form->Start());
     FormMonitor& monitor = host.Monitor();
-    CommandMenu* menu = monitor.MArch();
-    QCOMPARE(ShownMarks(monitor), Marks(0));
+    const CommandMenu* menu = monitor.MArch();
+    QToolButton* port = monitor.Toolbar1()->findChild<QToolButton*>("BPort");
+    const auto picture = [&] { return port->icon().pixmap(21, 21).toImage(); };
+    const QImage normal = picture();
+    const QString none = "Port|Port 1|Port 2|Port 3|Port 4";
+    const QString open1 = "Port 1|> Port 1 (off)|Port 2|Port 3|Port 4";
+    QCOMPARE(Marks(monitor), none);
 
-    // The toolbar's entries and the menu's items reach their port; the marks show the open one,
-    // and none after a port that cannot be opened (the rules behind them: PortSelectionTest).
+    // The toolbar's entries and the menu's items reach their port (the rules behind the marks:
+    // PortSelectionTest).
     const struct {
         QAction* command;
-        int marked;
-    } steps[] = {
-        {monitor.Toolbar1()->PortEntry(2), 2}, {menu->MArchPorts[2], 0}, {menu->MArchPorts[0], 1}};
+        QString marks;
+    } steps[] = {{monitor.Toolbar1()->PortEntry(2), "Port 2|Port 1|> Port 2 (off)|Port 3|Port 4"},
+                 {menu->MArchPorts[2], none},
+                 {menu->MArchPorts[0], open1}};
     QStringList looks;
     for (const auto& step : steps) {
         WithModals([&] { step.command->trigger(); }, {[&](QWidget* modal) {
                        looks.append(Looks(modal));
                        modal->close();
                    }});
-        QCOMPARE(ShownMarks(monitor), Marks(step.marked));
+        QCOMPARE(Marks(monitor), step.marks);
     }
-    int n = 0;
-    QVERIFY(first.Send(NumberedMessage(++n)));
-    QTRY_COMPARE(RowCells(host.List(), 0), NumberedCells(1));
 
-    // While a dialog is open a reading arrives: it is listed, and written to the session file
-    // when there is one. Then the user types a name or answers Cancel: Open with a new name
-    // outside ASCII and without the extension, then New on an existing file.
+    // Open through the real file dialog, a name typed outside ASCII and without the extension;
+    // a reading that arrives while the dialog is open is listed, the next one written.
+    WithModals([&] { monitor.AbrirArchivo(); }, {[&](QWidget* modal) {
+                   looks.append(Looks(modal));
+                   first.Send(NumberedMessage(1));
+                   QVERIFY(WaitUntil([&] { return RowCells(host.List(), 0)[1] != ""; }));
+                   auto* dialog = static_cast<QFileDialog*>(modal);
+                   dialog->setDirectory(QString::fromStdString(host.dir.Path().string()));
+                   dialog->findChild<QLineEdit*>("fileNameEdit")->setText("medici\u00F3n");
+                   QMetaObject::invokeMethod(dialog, "accept");
+               }});
+    QCOMPARE(looks,
+             QStringList({"Error opening port3, check the port is free/RHEOTRACKPANEL/0/1024/1024",
+                          "Select destination file/Comma separated text *.csv "
+                          "(*.csv)|All files *.* (*)/Comma separated text *.csv/save/"}));
     const std::string session = host.dir.File("medici\u00F3n.csv");
-    WriteFile(host.dir.File("second.csv"), "keep me\r\n");
-    const auto answer = [&](const QString& typed) {
-        return [&, typed](QWidget* modal) {
-            looks.append(Looks(modal));
-            first.Send(NumberedMessage(++n));
-            const bool listed = WaitUntil([&] { return RowCells(host.List(), n - 1)[1] != ""; });
-            const bool written = ReadFile(session).ends_with(NumberedRow(n));
-            looks.append(QString(listed ? "listed" : "not listed") + (written ? " written" : ""));
-            if (auto* d = qobject_cast<QFileDialog*>(modal)) {
-                d->setDirectory(QString::fromStdString(host.dir.Path().string()));
-                d->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
-                QMetaObject::invokeMethod(d, "accept");
-            } else {
-                QTest::mouseClick(static_cast<QMessageBox*>(modal)->button(QMessageBox::Cancel),
-                                  Qt::LeftButton);
-            }
-        };
-    };
-    WithModals([&] { monitor.AbrirArchivo(); }, {answer(QString::fromUtf8("medici\u00F3n"))});
-    WithModals([&] { monitor.NuevoArchivo(); }, {answer("second.csv"), answer("")});
-    const QString fileDialog = "Select destination file/%1/save/";
-    const QString box = "%1/RHEOTRACKPANEL/0/%2/" + QString::number(QMessageBox::Ok);
-    QCOMPARE(
-        looks,
-        QStringList({box.arg("Error opening port3, check the port is free").arg(QMessageBox::Ok),
-                     fileDialog.arg("Comma separated text *.csv (*.csv)|All files *.* "
-                                    "(*)/Comma separated text *.csv"),
-                     "listed",
-                     fileDialog.arg("Comma Separated text *.csv (*.csv)/Comma Separated "
-                                    "text *.csv"),
-                     "listed written",
-                     box.arg("The selected file already exists.\r\nPress OK to overwrite.")
-                         .arg((QMessageBox::Ok | QMessageBox::Cancel).toInt()),
-                     "listed written"}));
-    // Cancelled: the first session goes on, the second file is untouched.
     QCOMPARE(monitor.windowTitle().toStdString(), "Incoming data - " + session);
-    QCOMPARE(ReadFile(host.dir.File("second.csv")), std::string("keep me\r\n"));
+    first.Send(NumberedMessage(2));
+    QTRY_COMPARE(ReadFile(session), kHeader + NumberedRow(2));
 
     // The line goes away: the port button warns and nothing is said (the waiting itself:
-    // SerialLinkTest); the line back under the same name, the button is as before.
-    QToolButton* port = monitor.Toolbar1()->findChild<QToolButton*>("BPort");
-    const auto picture = [&] { return port->icon().pixmap(21, 21).toImage(); };
-    const QImage normal = picture();
+    // SerialLinkTest); back under the same name, the button is as before.
     QCOMPARE(port->toolTip(), QStringLiteral("Select communication port"));
     QCOMPARE(WithModals(
                  [&] {
@@ -120,10 +119,9 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
                  },
                  {}),
              std::size_t(0));
-    QCOMPARE(ShownMarks(monitor), Marks(1));
+    QCOMPARE(Marks(monitor), open1);
     QVERIFY(picture() != normal);
     PtyPair again(host.dir.Path(), "first");
     QTRY_COMPARE(port->toolTip(), QStringLiteral("Select communication port"));
     QVERIFY(picture() == normal);
-    QCOMPARE(ShownMarks(monitor), Marks(1));
 }

@@ -1,8 +1,7 @@
-// The end of the program, in real processes: this test runs itself again as a child that
-// builds the program's host with the real ending (only the file dialog answers from a script),
-// records three readings into a session file and then quits from the menu or closes its
-// window. The child must end at once, with every row in the file and nothing more in the event
-// log. Also the main of the window tests.
+// The end of the program in real processes, and the main of the window tests: the test runs
+// itself again as a child with the real ending, records three readings into a session and
+// quits from the menu or closes its window. The child must end at once, with every row in the
+// file and nothing more in the event log.
 #include <QProcess>
 #include <cstring>
 
@@ -11,18 +10,16 @@
 using namespace rheo;
 using namespace rheo::test;
 
-namespace {
-
 constexpr int kStillRunning = 3;  // the child's code when the program did not end
 
-// The child: "--child quit|close DIR", with its own files in DIR too.
-int RunChild(int argc, char** argv) {
+// The child: "--child quit|close DIR", with its own files in DIR.
+static int RunChild(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // the window's close must end it itself
     ::setenv("TMPDIR", argv[3], 1);
     TestHost host(false, true);
     host.dialog.answer = std::string(argv[3]) + "/session";
-    host.Start();
+    host.form->Start();
     host.Monitor().NuevoArchivo();
     for (int n = 1; n <= 3; ++n) {
         host.Feed(n);
@@ -39,8 +36,6 @@ int RunChild(int argc, char** argv) {
     return QApplication::exec();
 }
 
-}  // namespace
-
 void GuiTest::QuitAndCloseEndTheProcessWithTheFileComplete() {
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     const std::string log = (std::filesystem::path(self).parent_path() / "vlog.txt").string();
@@ -53,8 +48,6 @@ void GuiTest::QuitAndCloseEndTheProcessWithTheFileComplete() {
                     {"--child", mode, QString::fromStdString(dir.Path().string())});
         QVERIFY(child.waitForFinished(60000));
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, mode);
-
-        // The header and all three rows; the event log got the start of the run only.
         QCOMPARE(ReadFile(dir.File("session.csv")),
                  kHeader + NumberedRow(1) + NumberedRow(2) + NumberedRow(3));
         const std::string added = ReadFile(log).substr(logBefore.size());

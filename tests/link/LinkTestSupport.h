@@ -1,6 +1,6 @@
 #pragma once
-// Pieces of the link tests: pseudo-terminal pairs made by socat, waiting in the event loop, the
-// host window's side of the link, and a store in a temporary system configuration directory.
+// Pieces of the link tests: socat pseudo-terminal pairs, waiting in the event loop, the host
+// window's side of the link, and a store in a temporary system configuration directory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -9,15 +9,8 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <memory>
-#include <ostream>
-#include <string>
-#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "app/Engine.h"
 #include "app/SettingsStore.h"
@@ -28,20 +21,8 @@
 #include "platform/posix/FileRegistry.h"
 #include "platform/qt/QtSerialLink.h"
 
-namespace rheo {
-
-inline void PrintTo(const PortMarks& marks, std::ostream* out) {
-    *out << '"' << marks.buttonCaption << '"';
-    for (const auto& entry : marks.entries) {
-        *out << " [" << entry.text << (entry.enabled ? "" : ", disabled") << ']';
-    }
-}
-
-}  // namespace rheo
-
 namespace rheo::test {
 
-// Runs the event loop for a while, sleeping in it when there is nothing to do.
 inline void Wait(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -58,10 +39,8 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     return true;
 }
 
-// A serial line made of two pseudo-terminals joined by socat: what is sent at the instrument's
-// end arrives at the program's end byte for byte.
-class PtyPair {
-  public:
+// Two pseudo-terminals joined by socat: `fd` is the instrument's end, `device` the program's.
+struct PtyPair {
     PtyPair(const std::filesystem::path& directory, const std::string& name)
         : device((directory / (name + "-device")).string()) {
         const std::string instrument = (directory / (name + "-instrument")).string();
@@ -72,41 +51,28 @@ class PtyPair {
         fd = ::open(instrument.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
     ~PtyPair() { Kill(); }
-
-    // Far less than a pseudo-terminal holds: written whole at once.
-    bool Send(std::string_view bytes) const {
+    bool Send(std::string_view bytes) const {  // far less than a pseudo-terminal holds
         return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
-    // What the program has written so far, as read at the instrument's end.
     std::string Receive() const {
         char buffer[512];
         pollfd watch{fd, POLLIN, 0};
         const ssize_t n = ::poll(&watch, 1, 0) > 0 ? ::read(fd, buffer, sizeof buffer) : 0;
         return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
     }
-    // The other end goes away, as when the instrument's adapter is pulled.
-    void Kill() {
+    void Kill() {  // the adapter pulled
         socat.terminate();
         socat.waitForFinished();
-        ::close(std::exchange(fd, -1));  // a second time closes nothing
+        ::close(std::exchange(fd, -1));
     }
 
-    const std::string device;  // the program's end
+    const std::string device;
     QProcess socat;
-    int fd = -1;  // the instrument's end
+    int fd = -1;
 };
 
-// A message box of the program: its title, no icon, an OK button.
-inline void ExpectBox(const ShownMessage& box, const std::string& text) {
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.title, "RHEOTRACKPANEL");
-    EXPECT_EQ(box.icon, MessageIcon::None);
-    EXPECT_EQ(box.buttons, MessageButtons::Ok);
-}
-
-// The host window's side of the link, wired as the program wires it: the link's notification
-// feeds reception or reports the lost device to port selection, and a 100 ms timer ticks
-// reception into the engine and paces the attempts to open a lost port again.
+// The host window's side of the link, wired as the program wires it: the notification feeds
+// reception or reports the lost device, and a 100 ms timer ticks both.
 struct Station {
     Station(Registry& store, const std::string& logFile)
         : log(logFile, clock),
@@ -127,10 +93,6 @@ struct Station {
             selection.Tick();
         });
     }
-    std::vector<Reading> Readings() const {
-        const auto& history = engine.Output().History();
-        return {history.ReadingSlots.begin(), history.ReadingSlots.begin() + history.HistoryIndex};
-    }
 
     Configuration configuration;
     FixedClock clock{"06/12/2026", "17:00:00"};
@@ -146,8 +108,8 @@ struct Station {
     int losses = 0;
 };
 
-// A temporary system configuration directory with its store, and pseudo-terminal pairs whose
-// program ends are mapped to port numbers there ("Port<N>"), as an operator maps real devices.
+// A store in a temporary system configuration directory (for started processes too), and
+// pseudo-terminal pairs mapped there to port numbers ("Port<N>").
 class LinkTest : public ::testing::Test {
   protected:
     PtyPair& Pair(int number) {
@@ -165,26 +127,15 @@ class LinkTest : public ::testing::Test {
             0);
         store_.CloseKey(key);
     }
-    // Text as a registry editor stores it: with its terminating zero.
-    void SetText(const std::string& name, const std::string& text) {
-        Put(name, kRegSz, text + '\0');
+    void MapPort(int number, const std::string& device) {
+        Put("Port" + std::to_string(number), kRegSz, device + '\0');
     }
     SettingValue Read(const std::string& name = kPortValueName) {
         return ReadSetting(store_, kHkeyLocalMachine, kSettingsKeyPath, name);
     }
-    void MapPort(int number, const std::string& device) {
-        SetText("Port" + std::to_string(number), device);
-    }
     std::string StoreText() const { return ReadFile(store_.File()); }
-    // The readings the engine makes of a stream fed to it directly.
-    std::vector<Reading> Decoded(const std::string& stream) {
-        Station reference(store_, dir_.File("reference.txt"));
-        reference.engine.Feed(stream);
-        return reference.Readings();
-    }
 
     TempDir dir_;
-    // The machine-wide store is <dir_>/rheotrackpanel/settings, for the processes started too.
     bool configDirsSet_ = ::setenv("XDG_CONFIG_DIRS", dir_.Path().c_str(), 1) == 0;
     FileRegistry store_;
     std::vector<std::unique_ptr<PtyPair>> pairs_;

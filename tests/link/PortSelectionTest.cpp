@@ -14,65 +14,41 @@
 namespace rheo::test {
 namespace {
 
-PortMarks Marked(int open) {
-    PortMarks marks;
-    marks.buttonCaption = "Port " + std::to_string(open);
-    marks.entries[open - 1] = {"> Port " + std::to_string(open), false};
-    return marks;
-}
-
 using PortSelectionOnPtys = LinkTest;
 
 TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
-    Pair(1);
-    PtyPair& busy = Pair(2);
-    Pair(3);
-    Pair(6);
+    for (int port : {1, 2, 3, 5, 6}) {
+        Pair(port);
+    }
     MapPort(4, dir_.File("no-such-device"));
-    SetText(kPortValueName, "6");  // written by hand
-    Station station(store_, dir_.File("vlog.txt"));
-    QtSerialLink& link = station.link;
-    const auto failed = [&](int port) {
-        EXPECT_FALSE(link.IsOpen());
-        EXPECT_EQ(link.PortNumber(), port);
-        EXPECT_EQ(station.view.marks, PortMarks{});
-        ASSERT_FALSE(station.boxes.shown.empty());
-        ExpectBox(station.boxes.shown.back(),
-                  "Error opening port" + std::to_string(port) + ", check the port is free");
-    };
-
-    station.selection.Abrir_Puerto(static_cast<std::uint8_t>(StoredPort(store_)));
-    EXPECT_TRUE(link.IsOpen());
-    EXPECT_EQ(station.selection.Marks(), PortMarks{}) << "port 6 has no mark";
-    EXPECT_EQ(Read(), SettingValue{std::int32_t{6}}) << "stored again, as a 32-bit number";
-
-    station.selection.Abrir_Puerto(2);
-    EXPECT_EQ(station.view.marks, Marked(2));
-    StorePort(store_, 9);
-    station.selection.Abrir_Puerto(2);  // the menu item of the port already open
-    EXPECT_TRUE(link.IsOpen());
-    EXPECT_EQ(station.view.marks, Marked(2));
-    EXPECT_EQ(StoredPort(store_), 2) << "stored again";
-
-    station.selection.Abrir_Puerto(4);
-    failed(4);
-    EXPECT_EQ(StoredPort(store_), 2);
-
-    station.selection.Abrir_Puerto(3);
-    EXPECT_EQ(station.view.marks, Marked(3));
-    station.selection.Abrir_Puerto(1);
-    EXPECT_EQ(station.view.marks, Marked(1)) << "entry 3 back to \"Port 3\", enabled";
-    EXPECT_EQ(StoredPort(store_), 1);
-
-    QProcess locker;  // another program, that locks the device itself rather than with a lock file
+    QProcess locker;  // another program, that locks the device itself rather than by a lock file
     locker.start("sh", {"-c", "exec 3<\"$0\" && flock 3 && echo locked && exec sleep 60",
-                        QString::fromStdString(busy.device)});
+                        QString::fromStdString(pairs_[3]->device)});
     ASSERT_TRUE(locker.waitForReadyRead(5000));
-    station.selection.Abrir_Puerto(2);
-    locker.kill();
-    locker.waitForFinished();
-    failed(2);
-    EXPECT_EQ(StoredPort(store_), 1);
+    Station station(store_, dir_.File("vlog.txt"));
+    const struct {
+        int port;
+        bool opens;
+    } steps[] = {{6, true}, {2, true}, {2, true}, {4, false}, {3, true}, {1, true}, {5, false}};
+    for (const auto& step : steps) {
+        StorePort(store_, 9);
+        station.selection.Abrir_Puerto(static_cast<std::uint8_t>(step.port));
+        EXPECT_EQ(station.link.IsOpen(), step.opens) << step.port;
+        EXPECT_EQ(station.link.PortNumber(), step.port);
+        PortMarks marks;  // none for a port that failed, nor for one beyond the fourth
+        if (step.opens && step.port <= 4) {
+            marks.buttonCaption = "Port " + std::to_string(step.port);
+            marks.entries[step.port - 1] = {"> Port " + std::to_string(step.port), false};
+        }
+        EXPECT_EQ(station.view.marks, marks) << step.port;
+        EXPECT_EQ(Read(), SettingValue{std::int32_t{step.opens ? step.port : 9}});
+        if (!step.opens) {
+            EXPECT_EQ(
+                station.boxes.shown.back().text,
+                "Error opening port" + std::to_string(step.port) + ", check the port is free");
+        }
+    }
+    EXPECT_EQ(station.boxes.shown.size(), 2u);
     QtSerialLink other(MappedDevices(store_));  // port 1 was closed and stays closed: it is free
     other.SetPortNumber(1);
     EXPECT_TRUE(other.Open());
@@ -90,8 +66,7 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
     station.selection.Abrir_Puerto(3);
     ::setrlimit(RLIMIT_FSIZE, &oldLimit);
     ::signal(SIGXFSZ, oldHandler);
-    EXPECT_TRUE(link.IsOpen());
-    EXPECT_EQ(station.view.marks, Marked(3));
+    EXPECT_TRUE(station.link.IsOpen());
     EXPECT_EQ(station.boxes.shown.size(), 2u);
     EXPECT_EQ(StoreText(), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path() / "rheotrackpanel"),

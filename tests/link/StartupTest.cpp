@@ -1,5 +1,5 @@
-// The start-up sequence with the real store, real pseudo-terminals and real files: what is
-// shown, in which order, and which files appear where.
+// The start-up sequence with the real store, pseudo-terminals and files: what is shown in
+// which order, whether the stored port is open when the main window shows, and the files made.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,107 +11,79 @@
 namespace rheo::test {
 namespace {
 
-struct ScriptedInstance : SingleInstance {
+// One copy or a second one; records the order of what start-up shows, message boxes included,
+// and whether the port is open when the main window shows.
+struct Host : SingleInstance, StartupScreens {
+    explicit Host(Station& station) : station(station) {
+        station.boxes.whileShown = [this] {
+            order.push_back(this->station.boxes.shown.back().text);
+        };
+    }
     bool Acquire() override { return free; }
-    bool free = true;
-};
-
-// Records the order of what start-up shows, message boxes included, and the link's state when
-// the main window shows.
-struct RecordingScreens : StartupScreens, ScriptedBoxes {
-    explicit RecordingScreens(const QtSerialLink& link) : link(link) {}
     void ShowSplash() override { order.push_back("splash"); }
     void ShowMonitor() override {
-        order.push_back("monitor");
-        linkOpenAtMonitor = link.IsOpen();
+        order.push_back(station.link.IsOpen() ? "monitor, open" : "monitor");
     }
-    MessageAnswer Show(const Text& text, const Text& title, MessageIcon icon,
-                       MessageButtons buttons) override {
-        order.push_back("message: " + text);
-        return ScriptedBoxes::Show(text, title, icon, buttons);
-    }
-    const QtSerialLink& link;
+    Station& station;
+    bool free = true;
     std::vector<std::string> order;
-    bool linkOpenAtMonitor = false;
 };
 
 class StartupTest : public LinkTest {
   protected:
-    // Runs in a working directory of its own.
     StartupTest() : previous_(std::filesystem::current_path()) {
         std::filesystem::create_directory(dir_.Path() / "work");
         std::filesystem::current_path(dir_.Path() / "work");
     }
     ~StartupTest() override { std::filesystem::current_path(previous_); }
-
-    bool Start() {
-        return RunStartup({instance_, screens_, screens_, store_, selection_, configuration_,
-                           programDirectory_, station_.log});
-    }
-
     std::filesystem::path previous_;
-    Station station_{store_, dir_.File("unused.txt")};
-    ScriptedInstance instance_;
-    RecordingScreens screens_{station_.link};
-    PortSelection selection_{station_.link, station_.view, PortStore(store_), screens_,
-                             station_.log};
-    Configuration configuration_{"", "", ""};
-    std::string programDirectory_;
 };
 
-TEST_F(StartupTest, SecondCopyShowsTheMessageAndTouchesNothing) {
-    instance_.free = false;
-    EXPECT_FALSE(Start());
-    EXPECT_EQ(screens_.order,
-              (std::vector<std::string>{"message: RHEOTRACKPANEL is already open."}));
-    ExpectBox(screens_.shown[0], "RHEOTRACKPANEL is already open.");
-    EXPECT_FALSE(std::filesystem::exists("vlog.txt"));
-    EXPECT_TRUE(programDirectory_.empty());
-}
-
-TEST_F(StartupTest, FirstRunCreatesTheFilesAndOpensNoPort) {
+TEST_F(StartupTest, ASecondCopyIsRefusedAndTheStoredPortIsOpenBeforeTheMainWindow) {
     const std::string programConfig = ExecutableDirectory() + "/vcfg.txt";
     std::filesystem::remove(programConfig);
-    EXPECT_TRUE(Start());
-    EXPECT_EQ(screens_.order, (std::vector<std::string>{"splash", "monitor"}));
-    EXPECT_FALSE(screens_.linkOpenAtMonitor);
-    EXPECT_EQ(programDirectory_, ExecutableDirectory());
-    EXPECT_TRUE(std::filesystem::exists(programConfig));  // its bytes: ConfigurationTest
-    EXPECT_TRUE(std::filesystem::exists("vlog.txt"));
-    EXPECT_EQ(std::filesystem::file_size("vlog.txt"), 0u);
-    EXPECT_EQ(station_.log.File(), programDirectory_ + "/vlog.txt");
-    EXPECT_EQ(station_.view.marks, PortMarks{});
-}
-
-TEST_F(StartupTest, StoredPortIsOpenBeforeTheMainWindowShows) {
     Pair(2);
-    StorePort(store_, 2);
-    WriteFile("vlog.txt", "old lines\r\n");
-    EXPECT_TRUE(Start());
-    EXPECT_EQ(screens_.order, (std::vector<std::string>{"splash", "monitor"}));
-    EXPECT_TRUE(screens_.linkOpenAtMonitor);
-    EXPECT_EQ(station_.view.marks.buttonCaption, "Port 2");
-    EXPECT_EQ(ReadFile("vlog.txt"), "old lines\r\n");  // never truncated
-}
-
-TEST_F(StartupTest, StoredPortThatCannotOpenIsReportedBeforeTheMainWindow) {
     MapPort(3, dir_.File("no-such-device"));
-    StorePort(store_, 3);
-    EXPECT_TRUE(Start());
-    EXPECT_EQ(screens_.order,
-              (std::vector<std::string>{
-                  "splash", "message: Error opening port3, check the port is free", "monitor"}));
-    EXPECT_EQ(station_.view.marks.buttonCaption, "Port");
-    EXPECT_EQ(StoredPort(store_), 3);
-}
-
-TEST_F(StartupTest, StoredValuesThatNameNoPortOpenNothing) {
-    for (const char* text : {"", "0", "abc", "300", "-1"}) {
-        SetText(kPortValueName, text);
-        EXPECT_EQ(StoredPort(store_), 0) << text;
+    Station station(store_, dir_.File("unused.txt"));
+    Host host{station};
+    Configuration configuration{"", "", ""};
+    std::string programDirectory;
+    const struct {
+        bool free;
+        int stored;
+        std::vector<std::string> order;
+        std::string caption;
+    } runs[] = {
+        {false, 0, {kAlreadyOpen}, "Port"},
+        {true, 0, {"splash", "monitor"}, "Port"},
+        {true, 2, {"splash", "monitor, open"}, "Port 2"},
+        {true, 3, {"splash", "Error opening port3, check the port is free", "monitor"}, "Port"},
+    };
+    std::string log;  // made empty on the first run, never truncated
+    for (const auto& run : runs) {
+        host.free = run.free;
+        if (run.stored != 0) {
+            StorePort(store_, run.stored);
+        }
+        host.order.clear();
+        EXPECT_EQ(RunStartup({host, station.boxes, host, store_, station.selection, configuration,
+                              programDirectory, station.log}),
+                  run.free);
+        EXPECT_EQ(host.order, run.order);
+        EXPECT_EQ(station.view.marks.buttonCaption, run.caption);
+        EXPECT_EQ(std::filesystem::exists(programConfig), run.free);
+        EXPECT_EQ(programDirectory, run.free ? ExecutableDirectory() : "");
+        EXPECT_EQ(std::filesystem::exists("vlog.txt"), run.free);
+        ASSERT_EQ(ReadFile("vlog.txt"), log);
+        if (run.free) {
+            EXPECT_EQ(station.log.File(), programDirectory + "/vlog.txt");
+            WriteFile("vlog.txt", log += "old lines\r\n");
+        }
     }
-    SetText(kPortValueName, "2");
-    EXPECT_EQ(StoredPort(store_), 2);
+    const ShownMessage& box = station.boxes.shown[0];  // the refusal
+    EXPECT_TRUE(box.title == "RHEOTRACKPANEL" && box.icon == MessageIcon::None &&
+                box.buttons == MessageButtons::Ok);
+    EXPECT_EQ(StoredPort(store_), 3) << "a port that cannot open stays stored";
 }
 
 }  // namespace
