@@ -48,10 +48,6 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
          {std::tuple(SplashMode::Startup, 200, 2950), std::tuple(SplashMode::About, 3500, 3300)}) {
         const bool about = mode == SplashMode::About;
         SCOPED_TRACE(about ? "about" : "start-up");
-        int ticks = 0;
-        QTimer reception;  // readings keep being listed under the window
-        QObject::connect(&reception, &QTimer::timeout, [&] { ++ticks; });
-        reception.start(100);
         TempDir program;
         PosixDesktopShell shell(program.File("none"));  // no lookup tool, so no browser
         ScriptedBoxes boxes;
@@ -93,7 +89,6 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
         Splash::ShowModal(mode);
         EXPECT_GE(clock.elapsed(), atLeastMs);
         EXPECT_LT(clock.elapsed(), actAfterMs + 10000) << "the window was still open";
-        EXPECT_GE(ticks, 10);
         EXPECT_EQ(Shown(boxes), kNoBrowser);  // the link was followed
         Splash::SetWebLink(nullptr, nullptr);
     }
@@ -162,15 +157,8 @@ TEST(OpenWebPage, StartsTheDesktopsBrowserForHtmlPagesWithTheAddressOrSaysWhyNot
     EXPECT_EQ(Shown(boxes), kNotStarted + kNotStarted);
 }
 
-TEST(PosixDesktopShell, AnswersInTheMannerOfTheWindowsCallAndOpensWithoutWaiting) {
+TEST(PosixDesktopShell, OpensWithoutWaitingInASessionOfItsOwn) {
     TempDir tools;
-    const std::string page = tools.File("page.htm");
-    WriteFile(page, "x");
-    for (const auto& [lookupTool, answer] : {std::pair(WriteScript(tools, "silent", ""), 31),
-                                             {WriteScript(tools, "bad", "echo x; exit 1"), 31},
-                                             {tools.File("none"), 2}}) {
-        EXPECT_EQ(PosixDesktopShell(lookupTool).FindExecutable(page), answer) << lookupTool;
-    }
     // The opener records itself, its parent and its session (fields 1, 4 and 6 of its stat),
     // then lingers until it is ended here: Open has returned while it runs.
     const std::string stat = tools.File("stat");

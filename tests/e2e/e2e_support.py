@@ -189,7 +189,7 @@ class Rig:
         time.sleep(0.2)
         self.x("key", "Return")
         caption = MAIN_PREFIX + path + ".csv"
-        wait_for(lambda: self.caption(process) == caption, 10, "the caption " + caption)
+        wait_for(lambda: self.caption(process) == caption, 20, "the caption " + caption)
 
     def quit(self, process):
         self.menu(process, "s")  # &Salir
