@@ -1,7 +1,9 @@
-// The auxiliary tests run inside a QApplication (offscreen unless a platform is set). Started
-// as "--hold-instance DIR" the program is instead a copy of the program holding the instance
-// lock in DIR: it prints "held" once it has the lock and runs until killed, or ends with 1 when
-// another copy holds the lock. The instance lock's test, between such copies, is here too.
+// The auxiliary tests run inside a QApplication (offscreen unless a platform is set), on a
+// desktop of their own: home, data and configuration folders in a temporary folder, no desktop
+// environment's tools. Started as "--hold-instance DIR" the program is instead a copy holding
+// the instance lock in DIR: it prints "held" once it has the lock and runs until killed, or ends
+// with 1 when another copy holds the lock. The instance lock's test, between such copies, is
+// here too.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -57,6 +59,12 @@ int main(int argc, char** argv) {
         }
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const rheo::test::TempDir desktop;
+    for (const char* name :
+         {"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
+        ::setenv(name, desktop.File(name).c_str(), 1);
+    }
+    ::setenv("XDG_CURRENT_DESKTOP", "X-Generic", 1);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,28 +1,22 @@
 #!/usr/bin/env bash
-# scripts/demo under a virtual display for a few seconds: the program opens the stored port at
-# start-up and decodes what the simulated instrument sends (the event-log lines that the
+# scripts/demo on a virtual display of its own for a few seconds: the program opens the stored
+# port at start-up and decodes what the simulated instrument sends (the event-log lines that the
 # instrument's error words cause show it), a picture of the screen is kept as an artefact, and
 # nothing the demonstration started is left behind.
 # Usage: demo-test.sh SOURCE_DIR BUILD_DIR PICTURE
 set -euo pipefail
 log="$2/src/vlog.txt"
-out=$(mktemp)
 runtime=$(mktemp -d) # an instance lock of its own: other copies may run meanwhile
-trap 'rm -rf "$out" "$runtime"' EXIT
-fail() { echo "FAIL: $*" >&2; cat "$out" >&2; exit 1; }
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$runtime/display" 2>/dev/null &
+trap "kill $!; rm -rf '$runtime'" EXIT
+fail() { echo "FAIL: $*" >&2; cat "$runtime/out" >&2; exit 1; }
 before=$(wc -l <"$log" 2>/dev/null || echo 0)
 rm -f "$3"
-# xvfb-run -a can lose the race for a display number to another virtual display starting at
-# the same moment: that, and only that, is tried again.
-for attempt in 1 2 3; do
-    status=0
-    XDG_RUNTIME_DIR="$runtime" RHEO_DEMO_BUILD_DIR="$2" xvfb-run -a -s "-screen 0 1024x768x24" \
-        "$1/scripts/demo" --seconds 10 --interval 200 --screenshot "$3" >"$out" 2>&1 || status=$?
-    grep -q "Xvfb failed to start" "$out" || break
-    sleep "$attempt"
-done
-[ "$status" -eq 0 ] || fail "scripts/demo ended with status $status"
-work=$(sed -n 's|^demo: port 1 is \(.*\)/port1;.*|\1|p' "$out")
+until grep -q . "$runtime/display"; do sleep 0.1; done
+DISPLAY=":$(cat "$runtime/display")" XDG_RUNTIME_DIR="$runtime" RHEO_DEMO_BUILD_DIR="$2" \
+    "$1/scripts/demo" --seconds 10 --interval 200 --screenshot "$3" >"$runtime/out" 2>&1 ||
+    fail "scripts/demo ended with status $?"
+work=$(sed -n 's|^demo: port 1 is \(.*\)/port1;.*|\1|p' "$runtime/out")
 [ -n "$work" ] || fail "the demo did not say where its port is"
 # Readings every 200 ms for about 6 s after the splash: an error word in every sixth message.
 new=$(tail -n +$((before + 1)) "$log" 2>/dev/null || true)
