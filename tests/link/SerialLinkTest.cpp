@@ -56,9 +56,7 @@ TEST_F(SerialLink, ASessionOutlivesAnEndlessFieldAndAPulledAdapter) {
     PtyPair* pair = &Pair(1);
     Station station(store_, dir_.File("vlog.txt"));
     const std::string session = dir_.File("run.csv");
-    ASSERT_TRUE(station.file.OpenForWriting(session));
-    station.engine.Session().SessionFilePath = session;
-    station.engine.Session().HeaderPending = true;
+    OpenNewSession(station.engine, station.file, session);
     station.selection.Abrir_Puerto(1);
     station.timer.start(100);
     const auto rows = [&](const std::string& last) {
@@ -79,15 +77,13 @@ TEST_F(SerialLink, ASessionOutlivesAnEndlessFieldAndAPulledAdapter) {
 
     pairs_.clear();
     ASSERT_TRUE(WaitUntil([&] { return station.losses > 0; }, 3000));
-    EXPECT_EQ(station.view.marks.toolTip, "Port 1 lost: waiting for the device");
+    EXPECT_EQ(station.view.marks, OpenMarks(1, true));
     Wait(1500);
     EXPECT_EQ(station.selection.State(), LinkState::Lost);
 
     pair = &Pair(1);
     ASSERT_TRUE(WaitUntil([&] { return station.link.IsOpen(); }, 3000));
-    EXPECT_EQ(station.view.marks, station.selection.Marks());
-    EXPECT_EQ(station.view.marks.buttonCaption, "Port 1");
-    EXPECT_FALSE(station.view.marks.lost);
+    EXPECT_EQ(station.view.marks, OpenMarks(1));
     ASSERT_TRUE(pair->Send(Message("10:00:05")));
     EXPECT_TRUE(WaitUntil([&] { return rows("10:00:05") == 3; }));
     EXPECT_EQ(ReadFile(dir_.File("vlog.txt")),
