@@ -30,10 +30,7 @@ class ReadingOutputTest : public test::EngineOnDisk {
 
 TEST_F(ReadingOutputTest, HistoryRotatesThroughTwentySlotsAndNeverWritesSlot20) {
     const ReadingHistory& history = engine.Output().History();
-    Readings(1);
-    EXPECT_EQ(MonitorRows(history)[0]->Hour, Hour(0));
-    EXPECT_EQ(*MonitorRows(history).at(19), Reading{});
-    Readings(24, 1);  // 25 readings: slots 5..19 then 0..4
+    Readings(25);  // the list from a few readings: the gui suite
     EXPECT_EQ(view.refreshes, 25);
     const auto rows = MonitorRows(history);
     ASSERT_EQ(rows.size(), 20u);

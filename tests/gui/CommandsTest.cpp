@@ -13,11 +13,10 @@ using namespace rheo::test;
 namespace {
 
 void Command(FormMonitor& monitor, const char* name) {
-    QObject* command = monitor.findChild<QObject*>(name);
-    if (auto* button = qobject_cast<QToolButton*>(command)) {
+    if (auto* button = monitor.findChild<QToolButton*>(name)) {
         QTest::mouseClick(button, Qt::LeftButton);
     } else {
-        qobject_cast<QAction*>(command)->trigger();
+        monitor.findChild<QAction*>(name)->trigger();
     }
 }
 
