@@ -17,7 +17,7 @@ std::string Fields(const Configuration& c) {
 }
 
 TEST(ConfigurationTest, ExistingFilesAreReadUntrimmedAndNeverRewritten) {
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, const char*> cases[] = {
         {"txt\r\n;\r\n,\r\n", "txt|;|,"},
         {"csv\r\n ; \r\n\r\n", "csv| ; |"},      // blanks kept, empty value stays
         {"a\r\nb\r\nc\r\nd\r\ne\r\n", "a|b|c"},  // five lines: three used
@@ -25,6 +25,7 @@ TEST(ConfigurationTest, ExistingFilesAreReadUntrimmedAndNeverRewritten) {
         {"a\nb\nc\n", "a|b|c"},                  // lone LF
         {"txt\r\n", "txt|,|."},                  // fewer lines: defaults
         {"", "csv|,|."},
+        {std::string("c\0sv\r\n,\r\n.\r\n", 12), "c|,|."},  // a value ends at a NUL
     };
     for (const auto& [bytes, fields] : cases) {
         test::TempDir dir;

@@ -46,9 +46,8 @@ TEST_F(DecoderTest, TimeStampTheLastTwoDigitsBeforeTheColonAndTheDates) {
     clock.Set("06/12/2026", "00:00:01");
     Feed(message.substr(split));
     ASSERT_EQ(readings.size(), 1u);
-    EXPECT_EQ(readings[0].Hour, "23:59:59");
-    EXPECT_EQ(messageDates[0], "05/12/2026");
-    EXPECT_EQ(readings[0].Date, "06/12/2026");
+    EXPECT_EQ((std::vector{readings[0].Hour, messageDates[0], readings[0].Date}),
+              (std::vector<Text>{"23:59:59", "05/12/2026", "06/12/2026"}));
 }
 
 // One message on its own, one part of it changed: what that part reads as (temperature and its
@@ -128,10 +127,9 @@ TEST_F(DecoderTest, NoFieldTakesMoreThan4096Characters) {
         Feed(Message("10:00:04", "100", "27.5C", "cP: " + std::string(length, '0')));
         ASSERT_EQ(readings.size(), kept ? 4u : 0u) << length;
         if (kept) {
-            EXPECT_EQ(readings[0].Spindle.size(), most);
-            EXPECT_EQ(readings[1].Rpm.size(), most);
-            EXPECT_EQ(readings[2].Temperature.size(), most);
-            EXPECT_EQ(readings[3].Viscosity.size(), most);
+            EXPECT_EQ((std::vector{readings[0].Spindle.size(), readings[1].Rpm.size(),
+                                   readings[2].Temperature.size(), readings[3].Viscosity.size()}),
+                      std::vector(4, most));
             readings.clear();
         }
         Feed(Message());  // the next message is read as ever

@@ -24,19 +24,17 @@ struct RecordingView : MonitorView {
         columnCaptions.push_back({column, text});
     }
     void SetCaption(const std::string& text) override { caption = text; }
-    void SetCloseCommandEnabled(bool enabled) override { closeEnabled = enabled; }
+    void SetCloseCommandEnabled(bool) override {}
     void ShowPortMarks(const PortMarks& shown) override { marks = shown; }
 
     int refreshes = 0;
     std::vector<std::pair<int, Text>> columnCaptions;
     std::string caption;
-    std::optional<bool> closeEnabled;
     PortMarks marks;
 };
 
 struct ShownMessage {
-    Text text;
-    Text title;
+    Text text, title;
     MessageIcon icon;
     MessageButtons buttons;
 };
@@ -72,16 +70,27 @@ struct RecordingLogger : EventLogger {
 
 inline constexpr const char* kAborted = "Cannot access file. Process aborted";
 
-// The engine on a live session file and an event log in a temporary directory.
-class EngineOnDisk : public ::testing::Test {
-  protected:
-    // A new session on `path`, as the new-session command leaves it.
-    void OpenNewSession(const std::string& path) {
-        ASSERT_TRUE(file.OpenForWriting(path));
-        engine.Session().SessionFilePath = path;
-        engine.Session().HeaderPending = true;
-    }
+// A new session on `path`, as the new-session command leaves it.
+inline void OpenNewSession(Engine& engine, LiveSessionFile& file, const std::string& path) {
+    ASSERT_TRUE(file.OpenForWriting(path));
+    engine.Session().SessionFilePath = path;
+    engine.Session().HeaderPending = true;
+}
 
+// The port button and its entries while `port` is open (or lost).
+inline PortMarks OpenMarks(int port, bool lost = false) {
+    PortMarks marks;
+    marks.buttonCaption = "Port " + std::to_string(port);
+    marks.entries[port - 1] = {"> Port " + std::to_string(port), false};
+    if (lost) {
+        marks.lost = true;
+        marks.toolTip = marks.buttonCaption + " lost: waiting for the device";
+    }
+    return marks;
+}
+
+// The engine on a live session file and an event log in a temporary directory.
+struct EngineOnDisk : ::testing::Test {
     TempDir dir;
     Configuration configuration;
     FixedClock clock{"05/12/2026", "14:05:40"};

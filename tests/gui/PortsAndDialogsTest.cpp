@@ -92,11 +92,11 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
     WithModals([&] { monitor.AbrirArchivo(); }, {[&](QWidget* modal) {
                    looks.append(Looks(modal));
                    first.Send(NumberedMessage(1));
-                   QVERIFY(WaitUntil([&] { return RowCells(host.List(), 0)[1] != ""; }));
+                   QTRY_VERIFY(RowCells(host.List(), 0)[1] != "");
                    auto* dialog = static_cast<QFileDialog*>(modal);
                    dialog->setDirectory(QString::fromStdString(host.dir.Path().string()));
                    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("medici\u00F3n");
-                   QMetaObject::invokeMethod(dialog, "accept");
+                   QMetaObject::invokeMethod(modal, "accept");
                }});
     QCOMPARE(looks,
              QStringList({"Error opening port3, check the port is free/RHEOTRACKPANEL/0/1024/1024",

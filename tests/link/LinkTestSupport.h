@@ -81,12 +81,7 @@ struct Station {
           reception(link, [this](std::string_view text) { return engine.Feed(text); }),
           selection(link, view, PortStore(store), boxes, log) {
         link.SetNotification([this](LinkEvent kind) {
-            if (kind == LinkEvent::LinkLost) {
-                ++losses;
-                selection.LinkLost();
-            } else {
-                reception.OnReceive(kind);
-            }
+            kind == LinkEvent::LinkLost ? selection.LinkLost() : reception.OnReceive(kind);
         });
         QObject::connect(&timer, &QTimer::timeout, [this] {
             reception.Tick();
@@ -105,7 +100,6 @@ struct Station {
     Reception reception;
     PortSelection selection;
     QTimer timer;
-    int losses = 0;
 };
 
 // A store in a temporary system configuration directory (for started processes too), and

@@ -3,6 +3,7 @@
 // cannot be written).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 
 #include <filesystem>
@@ -21,10 +22,9 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
         Pair(port);
     }
     MapPort(4, dir_.File("no-such-device"));
-    QProcess locker;  // another program, that locks the device itself rather than by a lock file
-    locker.start("sh", {"-c", "exec 3<\"$0\" && flock 3 && echo locked && exec sleep 60",
-                        QString::fromStdString(pairs_[3]->device)});
-    ASSERT_TRUE(locker.waitForReadyRead(5000));
+    // Port 5 as another program holds it: a lock on the device itself rather than a lock file.
+    const int locker = ::open(pairs_[3]->device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    ASSERT_EQ(::flock(locker, LOCK_EX), 0);
     Station station(store_, dir_.File("vlog.txt"));
     const struct {
         int port;
@@ -35,12 +35,10 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
         station.selection.Abrir_Puerto(static_cast<std::uint8_t>(step.port));
         EXPECT_EQ(station.link.IsOpen(), step.opens) << step.port;
         EXPECT_EQ(station.link.PortNumber(), step.port);
-        PortMarks marks;  // none for a port that failed, nor for one beyond the fourth
-        if (step.opens && step.port <= 4) {
-            marks.buttonCaption = "Port " + std::to_string(step.port);
-            marks.entries[step.port - 1] = {"> Port " + std::to_string(step.port), false};
-        }
-        EXPECT_EQ(station.view.marks, marks) << step.port;
+        // No marks for a port that failed, nor for one beyond the fourth.
+        EXPECT_EQ(station.view.marks,
+                  step.opens && step.port <= 4 ? OpenMarks(step.port) : PortMarks{})
+            << step.port;
         EXPECT_EQ(Read(), SettingValue{std::int32_t{step.opens ? step.port : 9}});
         if (!step.opens) {
             EXPECT_EQ(
@@ -57,15 +55,14 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
     // none for the store. The opening goes ahead; the store is left whole, and nothing is said.
     const std::string before = StoreText();
     ASSERT_GT(before.size(), 250u);
-    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit oldLimit{};
-    ::getrlimit(RLIMIT_FSIZE, &oldLimit);
-    rlimit small = oldLimit;
-    small.rlim_cur = 250;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t usual = std::exchange(limit.rlim_cur, 250);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     station.selection.Abrir_Puerto(3);
-    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
-    ::signal(SIGXFSZ, oldHandler);
+    limit.rlim_cur = usual;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
     EXPECT_TRUE(station.link.IsOpen());
     EXPECT_EQ(station.boxes.shown.size(), 2u);
     EXPECT_EQ(StoreText(), before);

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <stdexcept>
 #include <string>
 
 namespace rheo::test {
@@ -19,15 +18,10 @@ class TempDir {
         std::mt19937_64 random(std::random_device{}() ^
                                static_cast<std::uint64_t>(
                                    std::chrono::steady_clock::now().time_since_epoch().count()));
-        const std::filesystem::path parent =
-            base.empty() ? std::filesystem::temp_directory_path() : base;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = parent / ("rheo-test-" + std::to_string(random()));
-            if (std::filesystem::create_directory(path_)) {
-                return;
-            }
-        }
-        throw std::runtime_error("no temporary folder under " + parent.string());
+        do {  // a missing parent throws
+            path_ = (base.empty() ? std::filesystem::temp_directory_path() : base) /
+                    ("rheo-test-" + std::to_string(random()));
+        } while (!std::filesystem::create_directory(path_));
     }
     ~TempDir() {
         std::error_code error;
