@@ -1,9 +1,7 @@
-// The auxiliary tests run inside a QApplication (offscreen unless a platform is set), on a
-// desktop of their own: home, data and configuration folders in a temporary folder, no desktop
-// environment's tools. Started as "--hold-instance DIR" the program is instead a copy holding
-// the instance lock in DIR: it prints "held" once it has the lock and runs until killed, or ends
-// with 1 when another copy holds the lock. The instance lock's test, between such copies, is
-// here too.
+// The auxiliary tests run in a QApplication (offscreen unless set) on a desktop of their own:
+// home, data and configuration folders in a temporary folder, no desktop environment's tools.
+// As "--hold-instance DIR" it is a copy holding the instance lock in DIR instead: it prints
+// "held" and runs until killed, or ends with 1 when another copy holds the lock.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -54,9 +52,7 @@ int main(int argc, char** argv) {
         }
         std::puts("held");
         std::fflush(stdout);
-        for (;;) {
-            ::pause();
-        }
+        return ::pause();  // runs until killed
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const rheo::test::TempDir desktop;

@@ -60,16 +60,13 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
             auto* link = splash->findChild<QLabel*>("Picture1");
             auto* picture = splash->findChild<QLabel*>("Picture2");
             ASSERT_TRUE(close && link && picture);
-            EXPECT_EQ(close->isVisible(), about);
-            // The project's own pictures were found.
-            EXPECT_EQ(picture->pixmap().size(), QSize(425, 306));
-            EXPECT_EQ(link->pixmap().size(), QSize(69, 14));
-            EXPECT_EQ(link->cursor().pixmap().size(), QSize(32, 32));
+            EXPECT_EQ(std::tuple(close->isVisible(), picture->pixmap().size(),
+                                 link->pixmap().size(), link->cursor().pixmap().size()),
+                      std::tuple(about, QSize(425, 306), QSize(69, 14), QSize(32, 32)));
             QTest::keyClick(splash, Qt::Key_Escape);
             EXPECT_TRUE(splash->isVisible());
             QTest::mouseClick(link, Qt::LeftButton);
             if (about) {
-                EXPECT_EQ(close->text(), "   Close  ");
                 const auto shade = [&] { return close->palette().color(QPalette::Window); };
                 QTest::mouseMove(close, QPoint(20, 7));
                 EXPECT_EQ(shade(), Qt::black);
@@ -94,8 +91,7 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
     }
 }
 
-// An application's desktop entry under the id, made the desktop's choice for HTML pages on the
-// tests' own desktop (AuxMain.cpp).
+// A desktop entry made the choice for HTML pages on the tests' own desktop (AuxMain.cpp).
 void InstallBrowser(const std::string& id, const std::string& relativePath,
                     const std::string& exec) {
     const fs::path entry = fs::path(std::getenv("XDG_DATA_HOME")) / "applications" / relativePath;
@@ -159,8 +155,7 @@ TEST(OpenWebPage, StartsTheDesktopsBrowserForHtmlPagesWithTheAddressOrSaysWhyNot
 
 TEST(PosixDesktopShell, OpensWithoutWaitingInASessionOfItsOwn) {
     TempDir tools;
-    // The opener records itself, its parent and its session (fields 1, 4 and 6 of its stat),
-    // then lingers until it is ended here: Open has returned while it runs.
+    // The opener records its pid, parent and session, then lingers until it is ended here.
     const std::string stat = tools.File("stat");
     const std::string opener =
         WriteScript(tools, "opener",

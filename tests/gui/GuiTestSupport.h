@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPushButton>
+#include <QPushButton>  // the box's default button
 #include <QTest>
 #include <QTreeView>
 #include <cstdio>
@@ -107,15 +107,9 @@ struct TestHost {
         WriteFile(dir.File("opener"),
                   "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + dir.File("opened") + "'\n");
         std::filesystem::permissions(dir.File("opener"), std::filesystem::perms::owner_all);
-        Form1Services services{&boxes, &dialog, &registry, &shell, &instance, false, {}};
-        if (realDialogs) {
-            services.boxes = nullptr;
-            services.dialog = nullptr;
-        }
-        if (!realEnd) {
-            services.endProgram = [this] { ++ended; };
-        }
-        form = std::make_unique<Form1>(std::move(services));
+        form = std::make_unique<Form1>(Form1Services{
+            realDialogs ? nullptr : &boxes, realDialogs ? nullptr : &dialog, &registry, &shell,
+            &instance, false, realEnd ? std::function<void()>() : [this] { ++ended; }});
     }
     FormMonitor& Monitor() { return form->Monitor(); }
     QTreeView* List() { return form->Monitor().ListView2(); }

@@ -109,7 +109,6 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
 
     // The line goes away: the port button warns and nothing is said (the waiting itself:
     // SerialLinkTest); back under the same name, the button is as before.
-    QCOMPARE(port->toolTip(), QStringLiteral("Select communication port"));
     QCOMPARE(WithModals(
                  [&] {
                      first.Kill();

@@ -10,8 +10,6 @@
 using namespace rheo;
 using namespace rheo::test;
 
-constexpr int kStillRunning = 3;  // the child's code when the program did not end
-
 // The child: "--child quit|close DIR", with its own files in DIR.
 static int RunChild(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -31,7 +29,7 @@ static int RunChild(int argc, char** argv) {
         } else {
             host.Monitor().close();
         }
-        QTimer::singleShot(1000, [] { QCoreApplication::exit(kStillRunning); });
+        QTimer::singleShot(1000, [] { QCoreApplication::exit(3); });  // still running
     });
     return QApplication::exec();
 }

@@ -1,12 +1,12 @@
 #pragma once
-// Pieces of the link tests: socat pseudo-terminal pairs, waiting in the event loop, the host
-// window's side of the link, and a store in a temporary system configuration directory.
+// Pieces of the link tests: socat pseudo-terminal pairs, the host window's side of the link,
+// and a store in a temporary system configuration directory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
 
-#include <QEventLoop>
+#include <QtCore/qtestsupport_core.h>
 #include <QProcess>
 #include <QTimer>
 #include <memory>
@@ -23,22 +23,6 @@
 
 namespace rheo::test {
 
-inline void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    for (int waited = 0; !done(); waited += 5) {
-        if (waited > timeoutMs) {
-            return false;
-        }
-        Wait(5);
-    }
-    return true;
-}
-
 // Two pseudo-terminals joined by socat: `fd` is the instrument's end, `device` the program's.
 struct PtyPair {
     PtyPair(const std::filesystem::path& directory, const std::string& name)
@@ -46,7 +30,7 @@ struct PtyPair {
         const std::string instrument = (directory / (name + "-instrument")).string();
         socat.start("socat", {QString::fromStdString("pty,raw,echo=0,link=" + instrument),
                               QString::fromStdString("pty,raw,echo=0,link=" + device)});
-        WaitUntil(
+        (void)QTest::qWaitFor(
             [&] { return std::filesystem::exists(device) && std::filesystem::exists(instrument); });
         fd = ::open(instrument.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
@@ -109,7 +93,7 @@ class LinkTest : public ::testing::Test {
     PtyPair& Pair(int number) {
         pairs_.push_back(std::make_unique<PtyPair>(dir_.Path(), "port" + std::to_string(number)));
         EXPECT_GE(pairs_.back()->fd, 0) << "socat pseudo-terminal pair";
-        MapPort(number, pairs_.back()->device);
+        Put("Port" + std::to_string(number), kRegSz, pairs_.back()->device + '\0');
         return *pairs_.back();
     }
     void Put(const std::string& name, std::uint32_t type, const std::string& data) {
@@ -120,9 +104,6 @@ class LinkTest : public ::testing::Test {
                             static_cast<std::uint32_t>(data.size())),
             0);
         store_.CloseKey(key);
-    }
-    void MapPort(int number, const std::string& device) {
-        Put("Port" + std::to_string(number), kRegSz, device + '\0');
     }
     SettingValue Read(const std::string& name = kPortValueName) {
         return ReadSetting(store_, kHkeyLocalMachine, kSettingsKeyPath, name);

@@ -21,7 +21,7 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
     for (int port : {1, 2, 3, 5, 6}) {
         Pair(port);
     }
-    MapPort(4, dir_.File("no-such-device"));
+    Put("Port4", kRegSz, dir_.File("no-such-device") + '\0');
     // Port 5 as another program holds it: a lock on the device itself rather than a lock file.
     const int locker = ::open(pairs_[3]->device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
     ASSERT_EQ(::flock(locker, LOCK_EX), 0);

@@ -30,7 +30,8 @@ TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusive
     }
     ASSERT_TRUE(pair.Send(sent));
     std::string received;
-    EXPECT_TRUE(WaitUntil([&] { return (received += link.ReadAll()).size() >= sent.size(); }));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return (received += link.ReadAll()).size() >= sent.size(); }));
     EXPECT_EQ(received, sent);
 
     const int fd = ::open(pair.device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
@@ -43,7 +44,7 @@ TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusive
 
     ASSERT_TRUE(link.Write("\xBA sim\r"));
     std::string back;
-    EXPECT_TRUE(WaitUntil([&] { return (back += pair.Receive()).size() >= 6; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (back += pair.Receive()).size() >= 6; }));
     EXPECT_EQ(back, "\xBA sim\r");
     link.Close();
     EXPECT_TRUE(second.Open());
@@ -68,24 +69,24 @@ TEST_F(SerialLink, ASessionOutlivesAnEndlessFieldAndAPulledAdapter) {
     ASSERT_TRUE(pair->Send("10:00:00   sp: LCP    rpm: 100   T: "));
     for (int piece = 0; piece < 256; ++piece) {
         ASSERT_TRUE(pair->Send(std::string(4096, '1')));
-        Wait(1);
+        QTest::qWait(1);
     }
     ASSERT_TRUE(pair->Send("C\rcP: 1\r %: 1\r" + Message("10:00:01")));
-    EXPECT_TRUE(WaitUntil([&] { return rows("10:00:01") == 2; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows("10:00:01") == 2; }));
     EXPECT_EQ(station.engine.Output().History().HistoryIndex, 1);
     const std::string storeBefore = StoreText();
 
     pairs_.clear();
-    ASSERT_TRUE(WaitUntil([&] { return station.view.marks.lost; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return station.view.marks.lost; }, 3000));
     EXPECT_EQ(station.view.marks, OpenMarks(1, true));
-    Wait(1500);
+    QTest::qWait(1500);
     EXPECT_EQ(station.selection.State(), LinkState::Lost);
 
     pair = &Pair(1);
-    ASSERT_TRUE(WaitUntil([&] { return station.link.IsOpen(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return station.link.IsOpen(); }, 3000));
     EXPECT_EQ(station.view.marks, OpenMarks(1));
     ASSERT_TRUE(pair->Send(Message("10:00:05")));
-    EXPECT_TRUE(WaitUntil([&] { return rows("10:00:05") == 3; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows("10:00:05") == 3; }));
     EXPECT_EQ(ReadFile(dir_.File("vlog.txt")),
               "06/12/2026 17:00:00 Start of process\r\n"
               "06/12/2026 17:00:00 Port lost::1\r\n"

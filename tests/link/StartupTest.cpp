@@ -43,7 +43,7 @@ TEST_F(StartupTest, ASecondCopyIsRefusedAndTheStoredPortIsOpenBeforeTheMainWindo
     const std::string programConfig = ExecutableDirectory() + "/vcfg.txt";
     std::filesystem::remove(programConfig);
     Pair(2);
-    MapPort(3, dir_.File("no-such-device"));
+    Put("Port3", kRegSz, dir_.File("no-such-device") + '\0');
     Station station(store_, dir_.File("unused.txt"));
     Host host{station};
     Configuration configuration{"", "", ""};
