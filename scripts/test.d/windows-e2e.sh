@@ -108,6 +108,6 @@ done
 wineserver -k >/dev/null 2>&1
 wineserver -w >/dev/null 2>&1
 python3 "$root/tests/e2e/windows_scenarios.py" --folder "$folder" --replay "$replay" \
-    --prefix "$WINEPREFIX" --artefacts "$build/artefacts" || status=1
+    --prefix "$WINEPREFIX" --artefacts "$build/artefacts" windows || status=1
 echo "Windows program suite: $((SECONDS - started)) s"
 exit "$status"

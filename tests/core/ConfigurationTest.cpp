@@ -6,11 +6,8 @@
 
 #include "TestSupport.h"
 
-namespace rheo {
+namespace rheo::test {
 namespace {
-
-using test::ReadFile;
-using test::WriteFile;
 
 std::string Fields(const Configuration& c) {
     return c.FileExtension + "|" + c.FieldSeparator + "|" + c.DecimalSeparator;
@@ -28,7 +25,7 @@ TEST(ConfigurationTest, ExistingFilesAreReadUntrimmedAndNeverRewritten) {
         {std::string("c\0sv\r\n,\r\n.\r\n", 12), "c|,|."},  // a value ends at a NUL
     };
     for (const auto& [bytes, fields] : cases) {
-        test::TempDir dir;
+        TempDir dir;
         WriteFile(dir.File("vcfg.txt"), bytes);
         EXPECT_EQ(Fields(LoadConfiguration(dir.Path().string())), fields) << bytes;
         EXPECT_EQ(ReadFile(dir.File("vcfg.txt")), bytes);
@@ -38,11 +35,10 @@ TEST(ConfigurationTest, ExistingFilesAreReadUntrimmedAndNeverRewritten) {
 // A directory, a FIFO (no waiting for a writer) or a device in its place, or a missing folder:
 // the defaults, and nothing read, replaced or created.
 TEST(ConfigurationTest, UnreadableOrUncreatableFileLeavesTheDefaults) {
-    test::TempDir dir;
-    for (const char* folder : {"directory", "fifo", "zero"}) {
-        std::filesystem::create_directory(dir.File(folder));
+    TempDir dir;
+    for (const char* folder : {"directory/vcfg.txt", "fifo", "zero"}) {
+        std::filesystem::create_directories(dir.File(folder));
     }
-    std::filesystem::create_directory(dir.File("directory/vcfg.txt"));
     ASSERT_EQ(::mkfifo(dir.File("fifo/vcfg.txt").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir.File("zero/vcfg.txt"));
     for (const char* folder : {"directory", "fifo", "zero", "no/such/dir"}) {
@@ -55,8 +51,8 @@ TEST(ConfigurationTest, UnreadableOrUncreatableFileLeavesTheDefaults) {
 }
 
 TEST(ConfigurationTest, FileBesideAReadOnlyProgramIsReadBeforeThePerUserOneMadeWithDefaults) {
-    test::TempDir program;
-    test::TempDir user;
+    TempDir program;
+    TempDir user;
     WriteFile(program.File("vcfg.txt"), "txt\r\n;\r\n,\r\n");
     EXPECT_EQ(Fields(LoadProgramConfiguration(program.Path().string(), user.Path().string())),
               "txt|;|,");
@@ -70,4 +66,4 @@ TEST(ConfigurationTest, FileBesideAReadOnlyProgramIsReadBeforeThePerUserOneMadeW
 }
 
 }  // namespace
-}  // namespace rheo
+}  // namespace rheo::test

@@ -123,11 +123,7 @@ TEST_F(ReceptionTest, NothingIsFedUnderAMessageBoxAndTheOrderHolds) {
     link.open = true;
     std::vector<std::string> taken;  // each piece the engine took
     Reception reception{link, [&](std::string_view text) {
-                            const bool fed = engine.Feed(text);
-                            if (fed) {
-                                taken.emplace_back(text);
-                            }
-                            return fed;
+                            return engine.Feed(text) && (taken.emplace_back(text), true);
                         }};
     std::filesystem::create_directory(dir.File("medium"));
     OpenNewSession(engine, file, dir.File("medium/run.csv"));

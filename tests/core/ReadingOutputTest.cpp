@@ -7,41 +7,26 @@
 
 #include "TestSupport.h"
 
-namespace rheo {
+namespace rheo::test {
 namespace {
 
-using test::Message;
-using test::ReadFile;
-
-std::string Hour(int i) {
-    char hour[16];
-    std::snprintf(hour, sizeof hour, "10:%02d:%02d", (i / 60) % 60, i % 60);
-    return hour;
-}
-
-class ReadingOutputTest : public test::EngineOnDisk {
-  protected:
-    void Readings(int count, int first = 0) {
-        for (int i = first; i < first + count; ++i) {
-            engine.Feed(Message(Hour(i)));
-        }
-    }
-};
+using ReadingOutputTest = EngineOnDisk;
 
 TEST_F(ReadingOutputTest, HistoryRotatesThroughTwentySlotsAndNeverWritesSlot20) {
-    const ReadingHistory& history = engine.Output().History();
-    Readings(25);  // the list from a few readings: the gui suite
+    for (int i = 10; i < 35; ++i) {  // the list from a few readings: the gui suite
+        engine.Feed(Message("10:00:" + std::to_string(i)));
+    }
     EXPECT_EQ(view.refreshes, 25);
-    const auto rows = MonitorRows(history);
+    const auto rows = MonitorRows(engine.Output().History());
     ASSERT_EQ(rows.size(), 20u);
     for (int row = 0; row < 20; ++row) {
-        EXPECT_EQ(rows[row]->Hour, Hour(row + 5));
+        EXPECT_EQ(rows[row]->Hour, "10:00:" + std::to_string(row + 15));
     }
-    EXPECT_EQ(history.ReadingSlots[20], Reading{});
+    EXPECT_EQ(engine.Output().History().ReadingSlots[20], Reading{});
 }
 
 TEST_F(ReadingOutputTest, UnitAnnouncementsSetColumnCaptionsAndTheHeader) {
-    test::OpenNewSession(engine, file, dir.File("run.csv"));
+    OpenNewSession(engine, file, dir.File("run.csv"));
     // No temperature unit seen yet; then "º" ends the temperature: no unit either.
     engine.Feed(Message("10:00:00", "100", "Lw"));
     engine.Feed(Message("10:00:01", "100", "20.0\272F"));
@@ -60,22 +45,20 @@ TEST_F(ReadingOutputTest, UnitAnnouncementsSetColumnCaptionsAndTheHeader) {
 }
 
 TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
-    const auto sub = dir.Path() / "medium";
-    std::filesystem::create_directory(sub);
-    const std::string path = (sub / "run.csv").string();
-    test::OpenNewSession(engine, file, path);
-    Readings(1);
-    std::filesystem::remove_all(sub);  // the medium is pulled
+    std::filesystem::create_directory(dir.File("medium"));
+    OpenNewSession(engine, file, dir.File("medium/run.csv"));
+    engine.Feed(Message());
+    std::filesystem::remove_all(dir.File("medium"));  // the medium is pulled
 
-    Readings(1, 1);  // (what arrives while the message waits: LinkDecisionsTest)
+    engine.Feed(Message());  // (what arrives while the message waits: LinkDecisionsTest)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(std::pair(boxes.shown[0].text, boxes.shown[0].icon),
-              std::pair(Text(test::kAborted), MessageIcon::Critical));
+              std::pair(Text(kAborted), MessageIcon::Critical));
     EXPECT_TRUE(engine.Session().SessionFilePath.empty());
     EXPECT_EQ(view.caption, "Incoming data - No file selected");
     EXPECT_EQ(engine.Output().History().HistoryIndex, 2);  // the reading stays listed
 
-    Readings(2, 2);  // only listed, in a new run of the log
+    engine.Feed(Message() + Message());  // only listed, in a new run of the log
     EXPECT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
               "05/12/2026 14:05:40 Start of process\r\n"
@@ -92,10 +75,10 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
         GTEST_SKIP() << "cannot mount a small file system here (needs root)";
     }
     const std::string filler = (disk / "filler").string(), path = (disk / "run.csv").string();
-    test::WriteFile(filler, std::string(32 * 1024, 'x'));
-    test::OpenNewSession(engine, file, path);
+    WriteFile(filler, std::string(32 * 1024, 'x'));
+    OpenNewSession(engine, file, path);
     for (int i = 0; i < 3000 && boxes.shown.empty(); ++i) {
-        Readings(1, i);
+        engine.Feed(Message());
     }
     const std::string full = ReadFile(path);
     EXPECT_TRUE(boxes.shown.size() == 1 && !file.IsOpen() &&
@@ -106,7 +89,7 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
     std::filesystem::remove(filler);
     EXPECT_TRUE(file.OpenForAppending(path));
     engine.Session().SessionFilePath = path;
-    Readings(1, 3000);
+    engine.Feed(Message("10:50:00"));
     EXPECT_EQ(ReadFile(path), full + "05/12/2026,10:50:00,LCP,100,27.5,,00001250,,10.2\r\n");
     ::umount2(disk.c_str(), MNT_DETACH);
 }
@@ -115,7 +98,7 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
 // that cannot be written (no folder; a FIFO or a device is not even tried), which is not the
 // caller's problem.
 TEST(EventLogTest, OverflowLineAndAnUnwritableLogSkipsTheLine) {
-    test::TempDir dir;
+    TempDir dir;
     FixedClock clock("05/12/2026", "14:06:11");
     EventLog log(dir.File("vlog.txt"), clock);
     log.LogEvent(EventKind::ProcessStart, "ignored");
@@ -134,4 +117,4 @@ TEST(EventLogTest, OverflowLineAndAnUnwritableLogSkipsTheLine) {
 }
 
 }  // namespace
-}  // namespace rheo
+}  // namespace rheo::test

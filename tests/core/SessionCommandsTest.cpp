@@ -8,12 +8,8 @@
 
 #include "TestSupport.h"
 
-namespace rheo {
+namespace rheo::test {
 namespace {
-
-using test::Message;
-using test::ReadFile;
-using test::WriteFile;
 
 constexpr const char* kHeader =
     "Date,Hour,Spindle,RPM,Temp [\272C],Error T,Viscosity [cP],Error V,%\r\n";
@@ -22,9 +18,9 @@ std::string Row(const std::string& hour) {
     return "05/12/2026," + hour + ",LCP,100,27.5,,00001250,,10.2\r\n";
 }
 
-class SessionCommandsTest : public test::EngineOnDisk {
+class SessionCommandsTest : public EngineOnDisk {
   protected:
-    test::ScriptedDialog dialog;
+    ScriptedDialog dialog;
     SessionCommands commands{configuration, engine.Session(), file, engine.Output(), dialog, boxes,
                              view};
 };
@@ -94,7 +90,7 @@ TEST_F(SessionCommandsTest, FileThatCannotBeOpenedFailsTheCommandAtOnce) {
         dialog.answer = dir.File(name);
         commands.NuevoArchivo();  // asks (it exists), then cannot open it for writing
         commands.AbrirArchivo();
-        EXPECT_EQ(boxes.shown.back().text, test::kAborted) << name;
+        EXPECT_EQ(boxes.shown.back().text, kAborted) << name;
         EXPECT_TRUE(engine.Session().SessionFilePath.empty());
     }
     EXPECT_EQ(boxes.shown.size(), 10u);
@@ -111,4 +107,4 @@ TEST(SessionPathTest, ExtensionRulesOfBothCommands) {
 }
 
 }  // namespace
-}  // namespace rheo
+}  // namespace rheo::test

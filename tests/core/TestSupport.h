@@ -82,10 +82,8 @@ inline PortMarks OpenMarks(int port, bool lost = false) {
     PortMarks marks;
     marks.buttonCaption = "Port " + std::to_string(port);
     marks.entries[port - 1] = {"> Port " + std::to_string(port), false};
-    if (lost) {
-        marks.lost = true;
-        marks.toolTip = marks.buttonCaption + " lost: waiting for the device";
-    }
+    marks.lost = lost;
+    marks.toolTip = lost ? marks.buttonCaption + " lost: waiting for the device" : kPortToolTip;
     return marks;
 }
 

@@ -66,8 +66,7 @@ def replay(tool, data, workdir, content, name="replay"):
 
 def proc_stat(process):
     """(CPU seconds, resident KiB) of a running process, from /proc."""
-    with open("/proc/%d/stat" % process.pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()  # from the third on
+    fields = pathlib.Path("/proc/%d/stat" % process.pid).read_text().rsplit(")", 1)[1].split()
     return ((int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK"),
             int(fields[21]) * os.sysconf("SC_PAGE_SIZE") // 1024)
 
@@ -109,10 +108,11 @@ class Rig:
         return result.stdout
 
     def windows(self, process):
-        """Titles and ids of the visible windows of the process."""
+        """Titles and ids of the visible windows of the process (None: of every process)."""
         return [(self.x("getwindowname", wid, check_rc=False).rstrip("\n"), wid)
                 for wid in self.x("search", "--onlyvisible", "--name", "", check_rc=False).split()
-                if self.x("getwindowpid", wid, check_rc=False).strip() == str(process.pid)]
+                if not process or self.x("getwindowpid", wid, check_rc=False).strip() == str(
+                    process.pid)]
 
     def window(self, process, prefix):
         return next((w for w in self.windows(process) if w[0].startswith(prefix)), None)
@@ -203,9 +203,21 @@ class Rig:
         self.pull_cable()
 
 
-def run(rig, scene, args):
-    """Runs the scene on the rig and ends the rig: 0 passed, 1 failed (also when a program's
-    output holds a sanitizer's report)."""
+def main(scenes, rig_class=Rig, options=("--program", "--replay", "--artefacts"), tools=()):
+    """Runs the scene named on the command line on a rig of its own: 0 passed, 1 failed (also
+    when a program's output holds a sanitizer's report), 77 skipped (a tool is missing)."""
+    parser = argparse.ArgumentParser()
+    for option in options:
+        parser.add_argument(option, required=True)
+    parser.add_argument("--count", type=int, default=20000)
+    parser.add_argument("--no-memory-check", dest="memory_check", action="store_false")
+    parser.add_argument("scene", choices=list(scenes))
+    args = parser.parse_args()
+    missing = [t for t in ("Xvfb", "xdotool", "socat", "import") + tools if not shutil.which(t)]
+    if missing:
+        print("SKIP: missing " + ", ".join(missing))
+        return 77
+    rig, scene = rig_class(args.scene, args), scenes[args.scene]
     try:
         scene(rig, args)
         reports = [line for p in rig.processes for line in open(p.log, errors="replace")
@@ -213,26 +225,10 @@ def run(rig, scene, args):
         check(not reports, "sanitizer reports: %s" % reports[:3])
         print("PASS " + scene.__name__)
         return 0
-    except Exception as error:  # reported with a picture of the screen
+    except Exception as error:
         rig.picture("failure")
         print("FAIL %s: %s: %s" % (scene.__name__, type(error).__name__, error))
         return 1
     finally:
         rig.close()
         print("  pictures and files: " + rig.base)
-
-
-def main(scenes):
-    """Runs the scene named on the command line; 77 (skipped) when a tool is missing."""
-    parser = argparse.ArgumentParser()
-    for option in ("--program", "--replay", "--artefacts"):
-        parser.add_argument(option, required=True)
-    parser.add_argument("--count", type=int, default=20000)
-    parser.add_argument("--no-memory-check", dest="memory_check", action="store_false")
-    parser.add_argument("scene", choices=list(scenes))
-    args = parser.parse_args()
-    missing = [t for t in ("Xvfb", "xdotool", "socat", "import") if not shutil.which(t)]
-    if missing:
-        print("SKIP: missing " + ", ".join(missing))
-        return 77
-    return run(Rig(args.scene, args), scenes[args.scene], args)

@@ -3,9 +3,8 @@
 portable rheotrackpanel.exe on its own Xvfb display and Wine prefix, the stored port in
 HKEY_LOCAL_MACHINE, a socat pseudo-terminal pair as COM1 (its far end as COM2).
     windows_scenarios.py --folder PORTABLE --replay LINUX_REPLAY --prefix WINEPREFIX
-                         --artefacts DIR"""
+                         --artefacts DIR windows"""
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -40,10 +39,8 @@ class WineRig(e2e_support.Rig):
                               timeout=120)
 
     def windows(self, process):
-        """Visible windows on the display, which holds the program's alone (under Wine)."""
-        found = [(self.x("getwindowname", wid, check_rc=False).rstrip("\n"), wid)
-                 for wid in self.x("search", "--onlyvisible", "--name", "", check_rc=False).split()]
-        return [w for w in found if w[0]]
+        """Named visible windows on the display, which holds the program's alone (under Wine)."""
+        return [w for w in super().windows(None) if w[0]]
 
     def plug_cable(self):
         super().plug_cable()
@@ -104,17 +101,6 @@ def windows_scene(rig, args):
     check(read_bytes(session_file).startswith(content), "rows written earlier changed")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    for option in ("--folder", "--replay", "--prefix", "--artefacts"):
-        parser.add_argument(option, required=True)
-    args = parser.parse_args()
-    missing = [t for t in ("Xvfb", "xdotool", "socat", "import", "wine") if not shutil.which(t)]
-    if missing:
-        print("skipped: missing " + ", ".join(missing))
-        return 0
-    return e2e_support.run(WineRig("windows", args), windows_scene, args)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e2e_support.main({"windows": windows_scene}, WineRig,
+                              ("--folder", "--replay", "--prefix", "--artefacts"), ("wine",)))

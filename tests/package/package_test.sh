@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package from end to end: built with cpack from the build tree, installed on this
 # machine, the installed program started on an Xvfb display by an operator (an ordinary user in
-# the dialout group), and the package purged again.
-#
-#   package_test.sh BUILD_DIR ARTEFACTS_DIR
-#
+# the dialout group), and the package purged again, leaving the machine as it was (a settings
+# store that existed before put back).   Usage: package_test.sh BUILD_DIR ARTEFACTS_DIR
 # Needs root (dpkg). Exit status 0 passed, 1 failed, 77 skipped (not root, or a tool missing).
-# The machine is left as it was: the package purged, a settings store that existed before put
-# back.
 set -euo pipefail
 
 build="$(cd "$1" && pwd)"
@@ -15,16 +11,14 @@ out="$2"
 store=/etc/xdg/rheotrackpanel
 operator=nobody # an ordinary user, who may use the serial ports (dialout)
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-[ "$(id -u)" -eq 0 ] || { echo "SKIP: installing a package needs root"; exit 77; }
+fail() { echo "FAIL: $*"; exit 1; }
+skip() { echo "SKIP: $*"; exit 77; }
+[ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
 for tool in cpack dpkg dpkg-deb Xvfb xdotool socat setpriv; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+    command -v "$tool" >/dev/null || skip "$tool is missing"
 done
 id "$operator" >/dev/null 2>&1 && getent group dialout >/dev/null ||
-    { echo "SKIP: no user $operator or no group dialout"; exit 77; }
+    skip "no user $operator or no group dialout"
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -46,13 +40,7 @@ cleanup() {
 }
 trap cleanup EXIT
 # Polls the command for up to thirty seconds.
-await() {
-    for _ in $(seq 300); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+await() { for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done; return 1; }
 
 echo "-- build"
 cpack --config "$build/CPackConfig.cmake" -B "$out/deb" >"$out/cpack.log" 2>&1 ||
