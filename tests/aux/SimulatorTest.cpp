@@ -28,10 +28,6 @@ TEST(SimulatorText, IsThreeLinesAndThePeriodOneRevolutionRoundedHalfToEven) {
              {24000, 2}, {8000, 8}, {7, 8571}, {1e-9, std::numeric_limits<int>::max()}}) {
         EXPECT_EQ(SimulatorPeriodMs(rpm), period) << rpm;  // 2.5 ms gives 2, 7.5 ms gives 8
     }
-    for (std::string_view speed : kSimulatorSpeeds) {
-        const int period = SimulatorPeriodMs(ParseSpeed(speed).value_or(-1));
-        EXPECT_TRUE(period >= 300 && period <= 200000) << speed;
-    }
     // Written with a point whatever the user's locale; anything else is no speed.
     for (std::string_view bad : {"1,5", "", "fast", "0", "-2", "2 "}) {
         EXPECT_FALSE(ParseSpeed(bad)) << bad;
