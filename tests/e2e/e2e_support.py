@@ -29,13 +29,18 @@ def wait_for(predicate, timeout, what):
 
 
 def capture(first, count):
-    """Measurements as the viscometer prints them, three lines each ended by a CR; every 16th
-    from the fourth on has an error word in place of the temperature, every 13th other units."""
-    return b"".join(("%02d:%02d:%02d   sp: %s    rpm: %s   T: %s\r%s: %08d\r %%: %.1f\r" % (
-        i // 3600 % 24, i // 60 % 60, i % 60, ("LCP", "S21", "HA4")[i % 3],
-        ("100", "0.3", "12", "2.5")[i % 4], "Lw" if i % 16 == 3 else "%.1fC" % (20 + i % 150 / 10),
-        "mPas" if i % 13 == 2 else "cP", (1000 + i * 37) % 100000, i * 13 % 1000 / 10)).encode()
-        for i in range(first, first + count))
+    """Measurements as the viscometer prints them, three lines each ended by a CR: every error
+    word in place of its value at fixed places of every 16, other units every 11th and 13th."""
+    def message(i):
+        f = {"T": "%.1f%s" % (20 + i % 150 / 10, "F" if i % 11 == 4 else "C"),
+             "V": "%08d" % ((1000 + i * 37) % 100000), "%": "%.1f" % (i * 13 % 1000 / 10)}
+        f.update({3: {"T": "Lw"}, 6: {"T": "Hih"}, 9: {"T": "---"}, 12: {"V": "Out of Range"},
+                  14: {"%": "--"}}.get(i % 16, {}))
+        return ("%02d:%02d:%02d   sp: %s    rpm: %s   T: %s\r%s: %s\r %%: %s\r" % (
+            i // 3600 % 24, i // 60 % 60, i % 60, ("LCP", "S21", "HA4")[i % 3],
+            ("100", "0.3", "12", "2.5")[i % 4], f["T"], "mPas" if i % 13 == 2 else "cP", f["V"],
+            f["%"])).encode()
+    return b"".join(message(i) for i in range(first, first + count))
 
 
 def read_bytes(path):

@@ -9,11 +9,15 @@ import os
 import shutil
 import subprocess
 import sys
+import time
+import types
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 import e2e_support
-from e2e_support import (BOX_TITLE, NO_FILE_CAPTION, capture, check, log_events, read_bytes,
-                         replay, row_count, wait_for)
+from e2e_support import (BOX_TITLE, MAIN_PREFIX, NO_FILE_CAPTION, capture, check, log_events,
+                         proc_stat, read_bytes, replay, row_count, wait_for)
+
+NOISE = b"\x00\xff#!\x15garbage 12:3\r\xba\x80\r"  # line noise between messages
 
 
 class WineRig(e2e_support.Rig):
@@ -55,10 +59,19 @@ class WineRig(e2e_support.Rig):
             os.symlink(device, link)
 
 
+def program_cpu_seconds():
+    """CPU time of the Linux process that runs rheotrackpanel.exe (behind Wine's launcher)."""
+    pids = subprocess.run(["pgrep", "-f", r"rheotrackpanel\.exe"], capture_output=True,
+                          text=True).stdout.split()
+    check(pids, "no process runs rheotrackpanel.exe")
+    return proc_stat(types.SimpleNamespace(pid=min(map(int, pids))))[0]
+
+
 def windows_scene(rig, args):
-    """Port 1 from the registry opened at start-up, a session with the caption in Windows form,
-    its file and log byte for byte the Linux rheotrack-replay's, rheotrack-sim.exe on COM2, and
-    COM1 linked to the adapter plugged in again opened again by itself."""
+    """Port 1 from the registry opened at start-up; a session with the caption in Windows form,
+    fed every error word, both unit systems and line noise, its file and log byte for byte the
+    Linux rheotrack-replay's; the log viewer; rheotrack-sim.exe on COM2; a second copy refused;
+    the adapter pulled (idle, responsive) and, COM1 linked to it again, opened again by itself."""
     rig.plug_cable()
     check(rig.wine("reg", "add", r"HKLM\Software\Kavrel\Quelmar", "/v", "Puerto", "/t",
                    "REG_DWORD", "/d", "1", "/f").returncode == 0, "wine reg add Puerto")
@@ -70,9 +83,11 @@ def windows_scene(rig, args):
 
     rig.new_session(process, r"C:\sessions\run1")  # the caption in Windows form
     session_file = os.path.join(rig.sessions, "run1.csv")
-    data = capture(0, 20)
+    data = b"".join(capture(i, 1) + (NOISE if i % 7 == 3 else b"") for i in range(40))
+    check(all(w in data for w in (b"Lw", b"Hih", b"---", b"Out of Range", b"--", b"mPas", b"F")),
+          "the stream lacks an error word or a unit")
     rig.send(data)
-    wait_for(lambda: row_count(session_file) == 21, 60, "21 lines in the session file")
+    wait_for(lambda: row_count(session_file) == 41, 60, "41 lines in the session file")
     rig.picture("main-window-windows", rig.main_window(process, 5))  # as the README shows it
     content = read_bytes(session_file)
     expected, expected_log = replay(args.replay, data, rig.base, content)
@@ -81,22 +96,41 @@ def windows_scene(rig, args):
     check(log_events(read_bytes(log)) == log_events(expected_log),
           "vlog.txt differs from rheotrack-replay's")
 
+    # The log in the desktop's viewer, the program going on meanwhile.
+    rig.menu(process, "l")
+    viewer = wait_for(lambda: rig.window(process, "vlog"), 30, "the log viewer")
+    rig.picture("log-viewer")
+    rig.x("windowkill", viewer[1], check_rc=False)
     # The Windows simulator plays the instrument on the other end of the cable, COM2.
     sim = rig.wine(os.path.join(rig.app, "rheotrack-sim.exe"), "--device", "COM2", "--count",
                    "2", "--interval", "200", "--time", "12:34:56")
     check(sim.returncode == 0, "rheotrack-sim.exe on COM2: %r" % sim.stderr[-300:])
-    wait_for(lambda: row_count(session_file) == 23, 20, "the simulator's two rows")
+    wait_for(lambda: row_count(session_file) == 43, 20, "the simulator's two rows")
     check(read_bytes(session_file).count(b",12:34:56,") == 2, "the simulator's rows differ")
+
+    # A second copy shows its refusal (given the keyboard: Wine without a window manager leaves
+    # the focus where it was) and ends; the first goes on.
+    second = rig.start_program("second")
+    box = wait_for(lambda: rig.window(second, BOX_TITLE), 60, "the refusal of a second copy")
+    rig.x("windowfocus", "--sync", box[1], check_rc=False)
+    rig.x("key", "Return")
+    check(second.wait(30) == 0, "the second copy did not end with 0")
 
     rig.pull_cable()
     wait_for(lambda: log_events(read_bytes(log))[-1:] == [b"Port lost::1"], 15,
              'the line "Port lost::1"')
+    cpu = program_cpu_seconds()
+    time.sleep(3)
+    cpu = program_cpu_seconds() - cpu
+    check(cpu < 0.5, "the program used %.2f s of CPU in 3 s without the adapter" % cpu)
+    rig.menu(process, "Escape")  # it answers
     rig.picture("adapter-pulled")
+    check(rig.caption(process) == MAIN_PREFIX + r"C:\sessions\run1.csv", "the session was dropped")
     rig.plug_cable()
     wait_for(lambda: log_events(read_bytes(log))[-1:] == [b"Port back::1"], 15,
              'the line "Port back::1"')
-    rig.send(capture(20, 2))
-    wait_for(lambda: row_count(session_file) == 25, 20, "two rows after the adapter is back")
+    rig.send(capture(40, 2))
+    wait_for(lambda: row_count(session_file) == 45, 20, "two rows after the adapter is back")
     rig.quit(process)
     check(read_bytes(session_file).startswith(content), "rows written earlier changed")
 
