@@ -69,9 +69,9 @@ def replay(tool, data, workdir, content, name="replay"):
     return read_bytes(output), read_bytes(log) or b""
 
 
-def proc_stat(process):
+def proc_stat(pid):
     """(CPU seconds, resident KiB) of a running process, from /proc."""
-    fields = pathlib.Path("/proc/%d/stat" % process.pid).read_text().rsplit(")", 1)[1].split()
+    fields = pathlib.Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
     return ((int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK"),
             int(fields[21]) * os.sysconf("SC_PAGE_SIZE") // 1024)
 

@@ -1,6 +1,6 @@
-// The machine-wide settings file behind the store routines: where it lives, values kept byte
-// for byte with hand-written lines around them, and what an operator may plant in the shared
-// folder (links, FIFOs, huge files) or do beside the program (write at the same time).
+// The machine-wide settings file behind the store routines: values kept byte for byte with
+// hand-written lines around them, and what an operator may plant in the shared folder (links,
+// FIFOs, huge files) or do beside the program (write at the same time).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,14 +15,6 @@ namespace rheo::test {
 namespace {
 
 using SettingsFile = LinkTest;
-
-TEST_F(SettingsFile, LivesInTheFirstAbsoluteSystemConfigDirectory) {
-    EXPECT_EQ(store_.File(), dir_.File("rheotrackpanel/settings"));
-    ::setenv("XDG_CONFIG_DIRS", ("relative/dir:" + dir_.Path().string()).c_str(), 1);
-    EXPECT_EQ(FileRegistry::DefaultFile(), dir_.File("rheotrackpanel/settings"));
-    ::unsetenv("XDG_CONFIG_DIRS");
-    EXPECT_EQ(FileRegistry::DefaultFile(), "/etc/xdg/rheotrackpanel/settings");
-}
 
 TEST_F(SettingsFile, ValuesAreKeptByteForByteAmongHandWrittenLines) {
     EXPECT_EQ(Read(), SettingValue{});

@@ -42,20 +42,17 @@ trap cleanup EXIT
 # Polls the command for up to thirty seconds.
 await() { for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done; return 1; }
 
-echo "-- build"
 cpack --config "$build/CPackConfig.cmake" -B "$out/deb" >"$out/cpack.log" 2>&1 ||
     { cat "$out/cpack.log"; fail "cpack could not build the package"; }
 debs=("$out"/deb/rheotrackpanel_*.deb)
 [ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one package: ${debs[*]}"
 deb="${debs[0]}"
 depends="$(dpkg-deb -f "$deb" Depends)"
-echo "   $deb; Depends: $depends"
 for lib in libqt6widgets6 libqt6serialport6 fonts-liberation; do
     [[ ", $depends," =~ ,\ $lib[\ ,] ]] || fail "Depends does not name $lib"
 done
 [[ "$depends" != *libasan* ]] || fail "the package was built with the sanitizers"
 
-echo "-- install"
 dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || true
 if [ -e "$store" ]; then
     saved_store="$out/store-before"
@@ -76,7 +73,6 @@ grep -qx 'Exec=rheotrackpanel' /usr/share/applications/rheotrackpanel.desktop ||
 [ "$(stat -c '%U:%G %a' "$store")" = "root:dialout 2775" ] ||
     fail "$store is $(stat -c '%U:%G %a' "$store"), not root:dialout 2775"
 
-echo "-- run the installed program as $operator"
 as_operator=(setpriv --reuid="$operator" --regid=nogroup --groups=dialout)
 port="$operator_dir/tty-port"
 instrument="$operator_dir/tty-instrument"
@@ -116,7 +112,6 @@ grep -q '^"Puerto"=dword:00000001$' "$store/settings" ||
     fail "the program did not store port 1: $(cat "$store/settings")"
 [ "$(stat -c %G "$store/settings")" = dialout ] || fail "the store file left group dialout"
 
-echo "-- purge"
 kill "$program"
 wait "$program" || true
 dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || fail "the package does not purge"

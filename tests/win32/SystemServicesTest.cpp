@@ -1,12 +1,11 @@
-// Program location, the one-copy mutex and the desktop shell on the real system. (The clock's
-// texts in the rows: the Windows scene of the e2e suite.)
+// Program location and the desktop shell on the real system. (The clock's texts in the rows and
+// the refused second copy: the Windows scene of the e2e suite.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include "platform/ProgramLocation.h"
 #include "platform/win32/Win32DesktopShell.h"
-#include "platform/win32/Win32SingleInstance.h"
 #include "support/TempDir.h"
 
 namespace rheo {
@@ -22,16 +21,6 @@ TEST(SystemServicesTest, ProgramLocation) {
     SetEnvironmentVariableA("LOCALAPPDATA", dir.Path().string().c_str());
     EXPECT_EQ(UserDataDirectory(), dir.Path().string() + "\\rheotrackpanel");
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("rheotrackpanel")));
-}
-
-TEST(SystemServicesTest, SecondInstanceIsRefusedUntilTheFirstEnds) {
-    const std::string name = "Local\\RHEOTRACKPANEL-test-" + std::to_string(GetCurrentProcessId());
-    {
-        Win32SingleInstance first(name);
-        ASSERT_TRUE(first.Acquire());
-        EXPECT_FALSE(Win32SingleInstance(name).Acquire());
-    }
-    EXPECT_TRUE(Win32SingleInstance(name).Acquire());
 }
 
 TEST(SystemServicesTest, ShellLookupReportsWhetherAProgramOpensTheFile) {
