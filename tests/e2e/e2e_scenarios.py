@@ -16,10 +16,9 @@ from e2e_support import (BOX_TITLE, MAIN_PREFIX, capture, check, log_events, mai
 
 
 def started_on_stored_port(rig, name, second_copy=False):
-    """The cable plugged in as port 1, stored as the port in use; the program started (the splash
-    alone, then the monitor window; it opens port 1 by itself); a second copy meanwhile refused,
-    showing only its message and ending with 0 when answered; a new session made through the
-    file dialog: its file."""
+    """The cable as port 1, the port in use; the program started (the splash alone, then the
+    monitor window; it opens port 1 itself); a second copy refused, showing only its message and
+    ending with 0 when answered; a new session made through the file dialog: its file."""
     rig.plug_cable()
     os.makedirs(os.path.dirname(rig.store_file))
     pathlib.Path(rig.store_file).write_text(

@@ -82,7 +82,6 @@ def windows_scene(rig, args):
 
     rig.new_session(process, r"C:\sessions\run1")  # the caption in Windows form
     session_file = os.path.join(rig.sessions, "run1.csv")
-    # Every error word and both unit systems (capture), line noise between some of them.
     data = b"".join(capture(i, 1) + (NOISE if i % 7 == 3 else b"") for i in range(40))
     rig.send(data)
     wait_for(lambda: row_count(session_file) == 41, 60, "41 lines in the session file")
