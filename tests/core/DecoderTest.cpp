@@ -135,8 +135,8 @@ TEST_F(DecoderTest, NoFieldTakesMoreThan4096Characters) {
 // Random bytes never break the decoder: after one message to resynchronise, the next is read
 // whole, fed a character at a time. Text waiting for an hour is kept, its newest 4096 characters.
 TEST_F(DecoderTest, GarbageIsSurvivedAndTheRawTextKeepsItsNewest4096Characters) {
-    for (unsigned seed = 1; seed <= 8; ++seed) {
-        std::mt19937 random(seed);
+    for (unsigned stream = 1; stream <= 8; ++stream) {
+        std::mt19937 random(stream);
         std::string garbage(1 << 16, '\0');
         std::ranges::generate(garbage, [&] { return static_cast<char>(random()); });
         Feed(garbage + Message());
@@ -144,7 +144,7 @@ TEST_F(DecoderTest, GarbageIsSurvivedAndTheRawTextKeepsItsNewest4096Characters) 
         for (const char c : Message("10:00:03", "200")) {
             decoder.DecodeCharacter(c);
         }
-        ASSERT_EQ(readings.size(), 1u) << seed;
+        ASSERT_EQ(readings.size(), 1u) << stream;
         EXPECT_EQ(readings[0], (Reading{"05/12/2026", "10:00:03", "LCP", "200", "27.5", "",
                                         "00001250", "", "10.2"}));
     }
