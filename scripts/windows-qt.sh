@@ -25,7 +25,8 @@ version="$(dpkg-query -W -f '${Version}' qt6-base-dev 2>/dev/null)" || skip "no 
 [ -x /usr/lib/qt6/libexec/moc ] || skip "no host Qt tools in /usr/lib/qt6/libexec"
 compiler="$(x86_64-w64-mingw32-g++-posix -dumpfullversion)"
 
-# What the program needs of Qt: Core, Gui, Widgets, the Windows platform plugin and styles.
+# What the program needs of Qt: Core, Gui, Widgets, Print Support (the trend's plotting
+# library draws through it), the Windows platform plugin and styles.
 # Everything else is off, and the bundled third-party code is used instead of the system's
 # (there is no MinGW build of the system's copies). Qt's Windows plugin in this version only
 # links with DirectWrite 3 off when Direct2D is off; the tablet headers are not in Debian's
@@ -34,7 +35,7 @@ options=(
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
-    -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
+    -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_printsupport=ON -DFEATURE_concurrent=OFF
     -DFEATURE_testlib=OFF -DFEATURE_xml=OFF -DFEATURE_freetype=OFF -DFEATURE_icu=OFF
     -DFEATURE_zstd=OFF -DFEATURE_glib=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF
     -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF

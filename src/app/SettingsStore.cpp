@@ -126,15 +126,6 @@ int StoredPort(Registry& registry) {
     return (number >= 1 && number <= 255) ? static_cast<int>(number) : 0;
 }
 
-std::function<std::string(int port)> MappedDevices(Registry& registry) {
-    return [&registry](int port) {
-        SettingValue mapped = ReadSetting(registry, kHkeyLocalMachine, kSettingsKeyPath,
-                                          "Port" + std::to_string(port));
-        auto* device = std::get_if<std::string>(&mapped);
-        return device != nullptr ? std::move(*device) : std::string();
-    };
-}
-
 std::function<void(int port)> PortStore(Registry& registry) {
     return [&registry](int port) { StorePort(registry, port); };
 }

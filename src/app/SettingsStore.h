@@ -32,9 +32,7 @@ void StorePort(Registry& registry, int port);
 // such a value names no port.
 int StoredPort(Registry& registry);
 
-// What the serial link and the port selection are given instead of the store: the device the
-// store names for port N ("Port<N>", empty when absent), and StorePort on this store.
-std::function<std::string(int port)> MappedDevices(Registry& registry);
+// What the port selection is given instead of the store: StorePort on this store.
 std::function<void(int port)> PortStore(Registry& registry);
 
 }  // namespace rheo

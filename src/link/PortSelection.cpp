@@ -23,6 +23,7 @@ void PortSelection::Abrir_Puerto(std::uint8_t puerto) {
         return;
     }
     state_ = LinkState::Open;
+    ticksToAttempt_ = kTicksPerAttempt;
     marks_.lost = false;
     marks_.toolTip = kPortToolTip;
     if (previous >= 1 && previous <= 4) {
@@ -58,10 +59,17 @@ void PortSelection::LinkLost() {
 }
 
 void PortSelection::Tick() {
-    if (state_ != LinkState::Lost || --ticksToAttempt_ > 0) {
+    if (state_ == LinkState::Closed || --ticksToAttempt_ > 0) {
         return;
     }
     ticksToAttempt_ = kTicksPerAttempt;
+    if (state_ == LinkState::Open) {
+        // A name turned to another device: what arrives is no longer this port's instrument.
+        if (!link_.NameLeadsToOpenDevice()) {
+            LinkLost();
+        }
+        return;
+    }
     // A device that is not there costs no opening; one that is there but cannot be opened
     // (held by another program, not a serial device) is left alone until the next attempt.
     if (!link_.DevicePresent() || !link_.Open()) {

@@ -21,6 +21,8 @@ enum class LinkState { Closed, Open, Lost };
 // port is tried again, quietly, if its device is there. When it opens, the marks are those of
 // the open port again and the log gets "Port back::<N>"; reception goes on as before and the
 // stored port is left as it is. Choosing a port ends the waiting, whether it opens or not.
+// While the port is open, every kTicksPerAttempt-th tick checks that its name still leads to
+// the device that is open; when it does not, the port is lost as if the device had gone.
 class PortSelection {
   public:
     static constexpr int kTicksPerAttempt = 10;
@@ -35,7 +37,8 @@ class PortSelection {
     // The device behind the open link went away: close the link and wait for the device.
     void LinkLost();
 
-    // One receive tick: while the port is lost, every kTicksPerAttempt-th tries it again.
+    // One receive tick: every kTicksPerAttempt-th checks the open port's name, or tries the
+    // lost port again.
     void Tick();
 
     LinkState State() const { return state_; }

@@ -29,6 +29,13 @@ using DesktopShellOfPlatform = PosixDesktopShell;
 using DesktopSingleInstance = QtSingleInstance;
 #endif
 
+#if !defined(_WIN32)
+// The administrator's port map file, then the machine-wide store.
+std::vector<PortMap::Source> PortMapSources(Registry& portMapFile, Registry& store) {
+    return {{portMapFile, FileRegistry::PortMapFile()}, {store, FileRegistry::DefaultFile()}};
+}
+#endif
+
 template <typename Interface, typename Real>
 std::unique_ptr<Interface> OwnUnlessGiven(Interface* given) {
     return given != nullptr ? nullptr : std::make_unique<Real>();
@@ -41,6 +48,15 @@ Form1::Form1(Form1Services services, QObject* parent)
       services_(std::move(services)),
       ownRegistry_(OwnUnlessGiven<Registry, DesktopRegistry>(services_.registry)),
       registry_(services_.registry != nullptr ? *services_.registry : *ownRegistry_),
+#if !defined(_WIN32)
+      ownPortMapFile_(services_.portMap != nullptr
+                          ? nullptr
+                          : std::make_unique<FileRegistry>(FileRegistry::PortMapFile())),
+      ownPortMap_(services_.portMap != nullptr
+                      ? nullptr
+                      : std::make_unique<PortMap>(PortMapSources(*ownPortMapFile_, registry_))),
+      portMap_(services_.portMap != nullptr ? services_.portMap : ownPortMap_.get()),
+#endif
       ownShell_(OwnUnlessGiven<DesktopShell, DesktopShellOfPlatform>(services_.shell)),
       shell_(services_.shell != nullptr ? *services_.shell : *ownShell_),
       ownInstance_(OwnUnlessGiven<SingleInstance, DesktopSingleInstance>(services_.instance)),
@@ -49,7 +65,7 @@ Form1::Form1(Form1Services services, QObject* parent)
 #if defined(_WIN32)
       MSComm1_(new Win32SerialLink()),
 #else
-      MSComm1_(new QtSerialLink(MappedDevices(registry_), this)),
+      MSComm1_(new QtSerialLink(portMap_->Devices(), this)),
 #endif
       monitor_(std::make_unique<FormMonitor>(*this)),
       boxes_(services_.boxes != nullptr ? *services_.boxes : ownBoxes_),
@@ -95,6 +111,9 @@ bool Form1::Start() {
                        programDirectory_, eventLog_};
     if (!RunStartup(parts)) {
         return false;
+    }
+    if (portMap_ != nullptr) {
+        portMap_->StartReporting(eventLog_);  // the event log has its file now
     }
     // The about window's web link opens its page through the same desktop as the log viewer.
     Splash::SetWebLink(&shell_, nullptr, programDirectory_);

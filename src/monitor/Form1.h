@@ -7,6 +7,7 @@
 
 #include "app/Configuration.h"
 #include "app/Engine.h"
+#include "app/PortMap.h"
 #include "app/Startup.h"
 #include "link/PortSelection.h"
 #include "link/Reception.h"
@@ -43,6 +44,7 @@ struct Form1Services {
     MessageBoxes* boxes = nullptr;       // QtMessageBoxes over the monitor window
     FileDialog* dialog = nullptr;        // the monitor window's DialogFile
     Registry* registry = nullptr;        // the machine-wide settings store
+    PortMap* portMap = nullptr;          // the mapping of ports to devices (not on Windows)
     DesktopShell* shell = nullptr;       // the desktop's document handling
     SingleInstance* instance = nullptr;  // the lock of the user's session
     bool splash = true;                  // start-up shows the splash window
@@ -94,6 +96,9 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     Form1Services services_;
     std::unique_ptr<Registry> ownRegistry_;
     Registry& registry_;
+    std::unique_ptr<Registry> ownPortMapFile_;
+    std::unique_ptr<PortMap> ownPortMap_;
+    PortMap* portMap_ = nullptr;
     std::unique_ptr<DesktopShell> ownShell_;
     DesktopShell& shell_;
     std::unique_ptr<SingleInstance> ownInstance_;

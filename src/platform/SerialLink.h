@@ -27,6 +27,10 @@ class SerialLink {
     // Whether the device of the port number is there at all, checked cheaply before an
     // opening is tried again after a loss. Where that cannot be told, it is taken as there.
     virtual bool DevicePresent() const { return true; }
+    // Whether the port's name still leads to the device that is open, checked about once a
+    // second: a name turned to another device meanwhile makes the port lost. Where names
+    // cannot be turned, it is taken as so.
+    virtual bool NameLeadsToOpenDevice() const { return true; }
     // All characters waiting in the input queue, one byte per character; empty when none wait.
     virtual Text ReadAll() = 0;
     virtual bool Write(std::string_view text) = 0;

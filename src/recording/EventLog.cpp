@@ -25,6 +25,8 @@ const char* KindText(EventKind kind) {
             return "Port lost::";
         case EventKind::PortBack:
             return "Port back::";
+        case EventKind::PortMapIgnored:
+            return "Port map ignored::";
     }
     return "";
 }

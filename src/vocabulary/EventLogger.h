@@ -11,8 +11,9 @@ enum class EventKind : int {
     TemperatureSensorFault = 3,
     TemperatureOverflow = 4,
     TemperatureUnderflow = 5,
-    PortLost = 6,  // the device behind the open port went away; the text is the port number
-    PortBack = 7,  // the lost port opened again by itself; the text is the port number
+    PortLost = 6,        // the device behind the open port went away; the text is the port number
+    PortBack = 7,        // the lost port opened again by itself; the text is the port number
+    PortMapIgnored = 8,  // a mapping of ports to devices that others could change; the file
 };
 
 // Where the decoder and the reading output report process events.

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "app/PortMap.h"
 #include "app/SettingsStore.h"
 #include "app/SimulatorText.h"
 #include "auxiliary/FormDebug.h"
@@ -42,7 +43,8 @@ TEST(FormDebug, RunsAtOneRevolutionOfTheChosenSpeedWritingOnlyToAnOpenPort) {
     WriteFile(dir.File("settings"),
               "[Software\\Kavrel\\Quelmar]\n\"Port1\"=\"" + dir.File("tty") + "\"\n");
     FileRegistry registry(dir.File("settings"));
-    QtSerialLink link(MappedDevices(registry));
+    PortMap ports({{registry, registry.File()}});
+    QtSerialLink link(ports.Devices());
     link.SetPortNumber(1);
     FixedClock clock("06/12/2026", "14:05:09");
     FormDebug form(link, clock);

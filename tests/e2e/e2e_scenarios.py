@@ -21,8 +21,10 @@ def started_on_stored_port(rig, name, second_copy=False):
     ending with 0 when answered; a new session made through the file dialog: its file."""
     rig.plug_cable()
     os.makedirs(os.path.dirname(rig.store_file))
-    pathlib.Path(rig.store_file).write_text(
-        '[Software\\Kavrel\\Quelmar]\n"Port1"="%s"\n"Puerto"=dword:00000001\n' % rig.port_device)
+    pathlib.Path(rig.store_file).write_text('[Software\\Kavrel\\Quelmar]\n"Puerto"=dword:00000001\n')
+    pathlib.Path(rig.port_map_file).write_text(
+        '[Software\\Kavrel\\Quelmar]\n"Port1"="%s"\n' % rig.port_device)
+    os.chmod(rig.port_map_file, 0o644)
     process = rig.start_program()
     wait_for(lambda: rig.window(process, "Acerca de..."), 15, "the splash window")
     check(not rig.window(process, MAIN_PREFIX), "the monitor window shows with the splash")

@@ -100,6 +100,7 @@ class Rig:
             os.makedirs(self.path(d), mode=0o700)
         self.app, self.sessions = self.path("app"), self.path("sessions")
         self.store_file = self.path("etc-xdg", "rheotrackpanel", "settings")
+        self.port_map_file = self.path("etc-xdg", "rheotrackpanel-ports")
         self.program = self.path("app", "rheotrackpanel")  # so vcfg.txt and vlog.txt start afresh
         shutil.copy2(args.program, self.program)
 

@@ -108,8 +108,8 @@ struct TestHost {
                   "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + dir.File("opened") + "'\n");
         std::filesystem::permissions(dir.File("opener"), std::filesystem::perms::owner_all);
         form = std::make_unique<Form1>(Form1Services{
-            realDialogs ? nullptr : &boxes, realDialogs ? nullptr : &dialog, &registry, &shell,
-            &instance, false, realEnd ? std::function<void()>() : [this] { ++ended; }});
+            realDialogs ? nullptr : &boxes, realDialogs ? nullptr : &dialog, &registry, &portMap,
+            &shell, &instance, false, realEnd ? std::function<void()>() : [this] { ++ended; }});
     }
     FormMonitor& Monitor() { return form->Monitor(); }
     QTreeView* List() { return form->Monitor().ListView2(); }
@@ -117,6 +117,8 @@ struct TestHost {
 
     TempDir dir;
     FileRegistry registry;
+    FileRegistry portMapFile{dir.File("ports")};  // the administrator's port map
+    PortMap portMap{{{portMapFile, portMapFile.File()}}};
     QtSingleInstance instance;
     PosixDesktopShell shell;
     ScriptedBoxes boxes;

@@ -57,9 +57,9 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
     TestHost host(true);
     PtyPair first(host.dir.Path(), "first");
     PtyPair second(host.dir.Path(), "second");
-    WriteFile(host.dir.File("settings"), "[Software\\Kavrel\\Quelmar]\n\"Port1\"=\"" +
-                                             first.device + "\"\n\"Port2\"=\"" + second.device +
-                                             "\"\n\"Port3\"=\"/no/such/device\"\n");
+    WriteFile(host.dir.File("ports"), "[Software\\Kavrel\\Quelmar]\n\"Port1\"=\"" + first.device +
+                                          "\"\n\"Port2\"=\"" + second.device +
+                                          "\"\n\"Port3\"=\"/no/such/device\"\n");
     QVERIFY(host.form->Start());
     FormMonitor& monitor = host.Monitor();
     const CommandMenu* menu = monitor.MArch();

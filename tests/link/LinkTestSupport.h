@@ -12,7 +12,10 @@
 #include <memory>
 #include <utility>
 
+#include <sys/stat.h>
+
 #include "app/Engine.h"
+#include "app/PortMap.h"
 #include "app/SettingsStore.h"
 #include "core/TestSupport.h"
 #include "link/PortSelection.h"
@@ -58,10 +61,10 @@ struct PtyPair {
 // The host window's side of the link, wired as the program wires it: the notification feeds
 // reception or reports the lost device, and a 100 ms timer ticks both.
 struct Station {
-    Station(Registry& store, const std::string& logFile)
+    Station(Registry& store, PortMap& portMap, const std::string& logFile)
         : log(logFile, clock),
           engine(configuration, clock, log, file, view, boxes),
-          link(MappedDevices(store)),
+          link(portMap.Devices()),
           reception(link, [this](std::string_view text) { return engine.Feed(text); }),
           selection(link, view, PortStore(store), boxes, log) {
         link.SetNotification([this](LinkEvent kind) {
@@ -93,17 +96,26 @@ class LinkTest : public ::testing::Test {
     PtyPair& Pair(int number) {
         pairs_.push_back(std::make_unique<PtyPair>(dir_.Path(), "port" + std::to_string(number)));
         EXPECT_GE(pairs_.back()->fd, 0) << "socat pseudo-terminal pair";
-        Put("Port" + std::to_string(number), kRegSz, pairs_.back()->device + '\0');
+        MapPort(number, pairs_.back()->device);
         return *pairs_.back();
     }
+    // The administrator's mapping: the port map file, which only its owner may write.
+    void MapPort(int number, const std::string& device) {
+        Put(portMapFile_, "Port" + std::to_string(number), kRegSz, device + '\0');
+        ::chmod(portMapFile_.File().c_str(), 0644);
+    }
     void Put(const std::string& name, std::uint32_t type, const std::string& data) {
+        Put(store_, name, type, data);
+    }
+    static void Put(FileRegistry& store, const std::string& name, std::uint32_t type,
+                    const std::string& data) {
         RegKey key = 0;
-        ASSERT_EQ(store_.CreateKey(kHkeyLocalMachine, kSettingsKeyPath, key), 0);
+        ASSERT_EQ(store.CreateKey(kHkeyLocalMachine, kSettingsKeyPath, key), 0);
         EXPECT_EQ(
-            store_.SetValue(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
-                            static_cast<std::uint32_t>(data.size())),
+            store.SetValue(key, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                           static_cast<std::uint32_t>(data.size())),
             0);
-        store_.CloseKey(key);
+        store.CloseKey(key);
     }
     SettingValue Read(const std::string& name = kPortValueName) {
         return ReadSetting(store_, kHkeyLocalMachine, kSettingsKeyPath, name);
@@ -113,6 +125,8 @@ class LinkTest : public ::testing::Test {
     TempDir dir_;
     bool configDirsSet_ = ::setenv("XDG_CONFIG_DIRS", dir_.Path().c_str(), 1) == 0;
     FileRegistry store_;
+    FileRegistry portMapFile_{FileRegistry::PortMapFile()};
+    PortMap portMap_{{{portMapFile_, portMapFile_.File()}, {store_, store_.File()}}};
     std::vector<std::unique_ptr<PtyPair>> pairs_;
 };
 

@@ -21,11 +21,12 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
     for (int port : {1, 2, 3, 5, 6}) {
         Pair(port);
     }
-    Put("Port4", kRegSz, dir_.File("no-such-device") + '\0');
+    MapPort(4, dir_.File("no-such-device"));
+    Put("Note", kRegSz, std::string(200, '-') + '\0');  // a store larger than the limit below
     // Port 5 as another program holds it: a lock on the device itself rather than a lock file.
     const int locker = ::open(pairs_[3]->device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
     ASSERT_EQ(::flock(locker, LOCK_EX), 0);
-    Station station(store_, dir_.File("vlog.txt"));
+    Station station(store_, portMap_, dir_.File("vlog.txt"));
     const struct {
         int port;
         bool opens;
@@ -47,7 +48,7 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
         }
     }
     EXPECT_EQ(station.boxes.shown.size(), 2u);
-    QtSerialLink other(MappedDevices(store_));  // port 1 was closed and stays closed: it is free
+    QtSerialLink other(portMap_.Devices());  // port 1 was closed and stays closed: it is free
     other.SetPortNumber(1);
     EXPECT_TRUE(other.Open());
 

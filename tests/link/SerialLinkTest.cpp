@@ -16,8 +16,8 @@ using SerialLink = LinkTest;
 
 TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusively) {
     PtyPair& pair = Pair(1);
-    QtSerialLink link(MappedDevices(store_));
-    QtSerialLink second(MappedDevices(store_));
+    QtSerialLink link(portMap_.Devices());
+    QtSerialLink second(portMap_.Devices());
     EXPECT_EQ(link.DeviceName(7).toStdString(), "/dev/ttyS6") << "no Port7 in the store";
     link.SetPortNumber(1);
     second.SetPortNumber(1);
@@ -55,7 +55,7 @@ TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusive
 // port opens by itself and the readings go on into the same file.
 TEST_F(SerialLink, ASessionOutlivesAnEndlessFieldAndAPulledAdapter) {
     PtyPair* pair = &Pair(1);
-    Station station(store_, dir_.File("vlog.txt"));
+    Station station(store_, portMap_, dir_.File("vlog.txt"));
     const std::string session = dir_.File("run.csv");
     OpenNewSession(station.engine, station.file, session);
     station.selection.Abrir_Puerto(1);

@@ -44,7 +44,7 @@ TEST_F(StartupTest, ASecondCopyIsRefusedAndTheStoredPortIsOpenBeforeTheMainWindo
     std::filesystem::remove(programConfig);
     Pair(2);
     Put("Port3", kRegSz, dir_.File("no-such-device") + '\0');
-    Station station(store_, dir_.File("unused.txt"));
+    Station station(store_, portMap_, dir_.File("unused.txt"));
     Host host{station};
     Configuration configuration{"", "", ""};
     std::string programDirectory;

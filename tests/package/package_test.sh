@@ -9,7 +9,9 @@ set -euo pipefail
 build="$(cd "$1" && pwd)"
 out="$2"
 store=/etc/xdg/rheotrackpanel
+port_map=/etc/xdg/rheotrackpanel-ports # the administrator's, root's alone
 operator=nobody # an ordinary user, who may use the serial ports (dialout)
+other=daemon    # another operator of the same group, who may write the store too
 
 fail() { echo "FAIL: $*"; exit 1; }
 skip() { echo "SKIP: $*"; exit 77; }
@@ -17,14 +19,15 @@ skip() { echo "SKIP: $*"; exit 77; }
 for tool in cpack dpkg dpkg-deb Xvfb xdotool socat setpriv; do
     command -v "$tool" >/dev/null || skip "$tool is missing"
 done
-id "$operator" >/dev/null 2>&1 && getent group dialout >/dev/null ||
-    skip "no user $operator or no group dialout"
+id "$operator" >/dev/null 2>&1 && id "$other" >/dev/null 2>&1 &&
+    getent group dialout >/dev/null || skip "no user $operator or $other, or no group dialout"
 
 rm -rf "$out"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 pids=()
 saved_store=""
+saved_port_map=""
 # What the operator must reach (the line's device names, the home folder) lies outside the build
 # tree, whose parents an ordinary user may not be allowed to enter.
 operator_dir="$(mktemp -d /tmp/rheo-operator.XXXXXX)"
@@ -37,6 +40,8 @@ cleanup() {
         rm -rf "$store"
         mv "$saved_store" "$store"
     fi
+    rm -f "$port_map"
+    [ -z "$saved_port_map" ] || mv "$saved_port_map" "$port_map"
 }
 trap cleanup EXIT
 # Polls the command for up to thirty seconds.
@@ -57,6 +62,10 @@ dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || true
 if [ -e "$store" ]; then
     saved_store="$out/store-before"
     mv "$store" "$saved_store"
+fi
+if [ -e "$port_map" ]; then
+    saved_port_map="$out/port-map-before"
+    mv "$port_map" "$saved_port_map"
 fi
 if ! dpkg -i "$deb" >>"$out/dpkg.log" 2>&1; then
     DEBIAN_FRONTEND=noninteractive apt-get -f install -y -qq >>"$out/dpkg.log" 2>&1 ||
@@ -79,10 +88,23 @@ instrument="$operator_dir/tty-instrument"
 socat "pty,raw,echo=0,link=$port,group=dialout,mode=660" "pty,raw,echo=0,link=$instrument" &
 pids+=($!)
 await test -e "$instrument" || fail "socat made no pty pair"
-# Port 1 is the cable; the stored port is the text "1", as written by hand. The program opens it
-# at start-up and stores it again as a number, which shows that it could write the store.
-"${as_operator[@]}" sh -c "printf '%s\n' '[Software\\Kavrel\\Quelmar]' '\"Port1\"=\"$port\"' \
-    '\"Puerto\"=\"1\"' > '$store/settings'" || fail "the operator cannot write $store"
+# Port 1 is the cable, mapped by the administrator. The other operator writes the store: the
+# stored port as the text "1", and a device line of their own for port 1, a pseudo-terminal they
+# hold. The program opens port 1 at start-up from the administrator's map alone, says once that
+# the store's device lines are ignored, and stores the port again as a number, which shows that
+# it could write the store.
+printf '%s\n' '[Software\Kavrel\Quelmar]' "\"Port1\"=\"$port\"" >"$port_map"
+chmod 644 "$port_map"
+mkdir "$operator_dir/theirs"
+chown "$other" "$operator_dir/theirs"
+theirs="$operator_dir/theirs/tty"
+setpriv --reuid="$other" --regid=nogroup --groups=dialout \
+    socat "pty,raw,echo=0,link=$theirs" "pty,raw,echo=0,link=$theirs-instrument" &
+pids+=($!)
+await test -e "$theirs-instrument" || fail "socat made no pty pair for $other"
+setpriv --reuid="$other" --regid=nogroup --groups=dialout sh -c \
+    "printf '%s\n' '[Software\\Kavrel\\Quelmar]' '\"Port1\"=\"$theirs\"' '\"Puerto\"=\"1\"' \
+    > '$store/settings'" || fail "the other operator cannot write $store"
 home="$operator_dir/home"
 mkdir -p "$home/run" "$home/work"
 chmod 700 "$home/run"
@@ -105,9 +127,15 @@ await shown || { cat "$out/program.log"; fail "the installed program shows no wi
 data="$home/.local/share/rheotrackpanel"
 printf 'csv\r\n,\r\n.\r\n' | cmp -s - "$data/vcfg.txt" || fail "$data/vcfg.txt is not the default"
 [ -f "$home/work/vlog.txt" ] && [ ! -s "$home/work/vlog.txt" ] || fail "no empty vlog.txt"
+printf '09:59:59   sp: LCP    rpm: 100   T: 27.5C\rcP: 00001250\r %%: 10.2\r' >"$theirs-instrument"
+sleep 2
+! grep -qs 'Start of process' "$data/vlog.txt" || fail "the other operator's device was opened"
 printf '10:00:00   sp: LCP    rpm: 100   T: 27.5C\rcP: 00001250\r %%: 10.2\r' >"$instrument"
 await grep -q 'Start of process' "$data/vlog.txt" 2>/dev/null ||
     fail "no reading from port 1 in $data/vlog.txt: the stored port was not opened"
+grep -q "Port map ignored::$store/settings" "$data/vlog.txt" ||
+    fail "the store's device line was not reported as ignored: $(cat "$data/vlog.txt")"
+[ "$(grep -c 'Port map ignored' "$data/vlog.txt")" = 1 ] || fail "more than one line on the store"
 grep -q '^"Puerto"=dword:00000001$' "$store/settings" ||
     fail "the program did not store port 1: $(cat "$store/settings")"
 [ "$(stat -c %G "$store/settings")" = dialout ] || fail "the store file left group dialout"

@@ -61,6 +61,11 @@ FileRegistry::FileRegistry() : FileRegistry(DefaultFile()) {}
 
 FileRegistry::FileRegistry(std::string file) : file_(std::move(file)) {}
 
+std::string FileRegistry::PortMapFile() {
+    const std::string store = DefaultFile();
+    return store.substr(0, store.size() - std::string_view("/settings").size()) + "-ports";
+}
+
 std::string FileRegistry::DefaultFile() {
     std::string directory = "/etc/xdg";
     if (const char* dirs = std::getenv("XDG_CONFIG_DIRS"); dirs != nullptr) {

@@ -30,6 +30,9 @@ class FileRegistry : public Registry {
 
     // <first absolute entry of XDG_CONFIG_DIRS, or /etc/xdg>/rheotrackpanel/settings.
     static std::string DefaultFile();
+    // The administrator's port map, in the same format, beside the store's folder rather than
+    // in it (operators may write that folder): <the same directory>/rheotrackpanel-ports.
+    static std::string PortMapFile();
     const std::string& File() const { return file_; }
 
     long OpenKey(RegKey root, const std::string& path, std::uint32_t access, RegKey& key) override;

@@ -4,10 +4,8 @@
 #include <string>
 
 #ifdef Q_OS_UNIX
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <termios.h>
+#include "platform/PathTrust.h"
+#include "platform/SerialDevice.h"
 #endif
 
 namespace rheo {
@@ -51,9 +49,7 @@ QString QtSerialLink::DeviceName(int port) const {
 
 bool QtSerialLink::DevicePresent() const {
 #ifdef Q_OS_UNIX
-    const QByteArray device = DeviceName(portNumber_).toLocal8Bit();
-    struct stat status {};
-    return !device.isEmpty() && ::stat(device.constData(), &status) == 0 && S_ISCHR(status.st_mode);
+    return IsCharacterDevice(DeviceName(portNumber_).toLocal8Bit().toStdString());
 #else
     return portNumber_ >= 1;
 #endif
@@ -67,6 +63,13 @@ bool QtSerialLink::Open() {
     if (device.isEmpty()) {
         return false;
     }
+#ifdef Q_OS_UNIX
+    // A name that another account could point elsewhere (a link or a folder on its way that
+    // others may change) could hand this session someone else's device: it is not opened.
+    if (!PlaceOthersCanChange(device.toLocal8Bit().toStdString(), false).empty()) {
+        return false;
+    }
+#endif
     port_.setPortName(device);
     // QSerialPort takes the device's lock file and sets TIOCEXCL (Windows opens ports
     // exclusively anyway); it refuses a device that is not a terminal.
@@ -77,7 +80,7 @@ bool QtSerialLink::Open() {
 #ifdef Q_OS_UNIX
     // TIOCEXCL does not stop a process with administrator rights, and programs that do not use
     // lock files lock the device itself: hold that lock too, and yield to anyone who has it.
-    if (::flock(static_cast<int>(port_.handle()), LOCK_EX | LOCK_NB) != 0) {
+    if (!LockDevice(static_cast<int>(port_.handle()))) {
         port_.close();
         port_.clearError();
         return false;
@@ -85,6 +88,7 @@ bool QtSerialLink::Open() {
 #endif
     ++opening_;
     losing_ = false;
+    openName_ = device.toLocal8Bit().toStdString();
     // The instrument may send at any time. Pseudo-terminals have no modem lines; there these
     // calls fail harmlessly.
     port_.setDataTerminalReady(true);
@@ -104,6 +108,14 @@ bool QtSerialLink::Close() {
 
 bool QtSerialLink::IsOpen() const {
     return port_.isOpen();
+}
+
+bool QtSerialLink::NameLeadsToOpenDevice() const {
+#ifdef Q_OS_UNIX
+    return !port_.isOpen() || NameLeadsTo(openName_, static_cast<int>(port_.handle()));
+#else
+    return true;
+#endif
 }
 
 Text QtSerialLink::ReadAll() {
@@ -148,13 +160,13 @@ void QtSerialLink::OnError(QSerialPort::SerialPortError error) {
 #ifdef Q_OS_UNIX
             // Unix also reports a read that would have waited this way; QSerialPort then
             // stops listening until the next read, which the receive tick makes.
-            lost = DeviceHungUp();
+            lost = HungUp();
 #endif
             break;
         case QSerialPort::ReadError:
         case QSerialPort::WriteError:
         case QSerialPort::PermissionError:
-            lost = DeviceHungUp();
+            lost = HungUp();
             break;
         default:
             break;
@@ -170,18 +182,9 @@ void QtSerialLink::OnError(QSerialPort::SerialPortError error) {
         this, [this, opening] { FinishLosing(opening); }, Qt::QueuedConnection);
 }
 
-bool QtSerialLink::DeviceHungUp() const {
+bool QtSerialLink::HungUp() const {
 #ifdef Q_OS_UNIX
-    const int fd = static_cast<int>(port_.handle());
-    if (fd < 0) {
-        return true;
-    }
-    pollfd watch{fd, POLLIN, 0};
-    if (::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-        return true;
-    }
-    termios settings{};
-    return ::tcgetattr(fd, &settings) != 0;  // a hung-up terminal refuses every request
+    return DeviceHungUp(static_cast<int>(port_.handle()));
 #else
     return true;  // Windows reports a vanished device only by these errors
 #endif

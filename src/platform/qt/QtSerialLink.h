@@ -15,7 +15,8 @@ namespace rheo {
 //
 // Port N is "COM<N>" on Windows. Elsewhere it is the device named by the text value "Port<N>"
 // under the settings key (for example "/dev/ttyUSB0" or a /dev/serial/by-id/... name), which the
-// link is given as a function of N, or /dev/ttyS<N-1> when that value is absent.
+// link is given as a function of N, or /dev/ttyS<N-1> when that value is absent. A name that an
+// account other than root and the user could point elsewhere is not opened.
 //
 // The notification reports CharactersReceived whenever characters arrive, and LinkLost once
 // when the device behind the open link goes away (adapter pulled, other end of a
@@ -41,6 +42,7 @@ class QtSerialLink : public QObject, public SerialLink {
     // On Windows every COM name is worth an opening; elsewhere the device must exist and be a
     // character device (a symbolic link is followed).
     bool DevicePresent() const override;
+    bool NameLeadsToOpenDevice() const override;
     Text ReadAll() override;
     bool Write(std::string_view text) override;
     void SetNotification(Notification notification) override;
@@ -51,12 +53,13 @@ class QtSerialLink : public QObject, public SerialLink {
   private:
     void OnReadyRead();
     void OnError(QSerialPort::SerialPortError error);
-    bool DeviceHungUp() const;
+    bool HungUp() const;
     void FinishLosing(quint64 opening);
 
     MappedDevices mappedDevices_;
     QSerialPort port_;
     int portNumber_ = 0;
+    std::string openName_;  // the name the open device was opened by
     Notification notification_;
     quint64 opening_ = 0;  // counts openings, so a late loss never closes a newer opening
     bool losing_ = false;
