@@ -34,17 +34,12 @@ struct EngineRig {
     FileType file;
     NoMonitorView view;
     CountingBoxes boxes;
-    Engine engine{configuration, clock, log, file, view, boxes};
+    ReadingHistory history;
+    Engine engine{configuration, clock, log, file, view, boxes, history};
 
-    // A new session file, as the "new session" command leaves it.
+    // A new session file, as the "new session" command starts it.
     bool OpenNewSession(const std::string& path) {
-        if (!file.OpenForWriting(path)) {
-            return false;
-        }
-        engine.Session().SessionFilePath = path;
-        engine.Session().HeaderPending = true;
-        engine.Session().ProcessStarted = false;
-        return true;
+        return engine.StartSession(path, SessionStart::New, true);
     }
 };
 

@@ -28,7 +28,7 @@ void BM_RecordReading_NoSession(benchmark::State& state) {
     const Text messageDate = "05/12/2026";
     std::size_t next = 0;
     for (auto _ : state) {
-        rig.engine.Output().RecordReading(readings[next], messageDate);
+        rig.engine.Output().RecordReading(readings[next], messageDate, {});
         next = (next + 1) & (kReadings - 1);
     }
     benchmark::DoNotOptimize(rig.engine.Output().History().HistoryIndex);
@@ -49,7 +49,7 @@ void RecordIntoSession(benchmark::State& state, std::int64_t rowsPerFile) {
     std::size_t next = 0;
     std::int64_t rows = 0;
     for (auto _ : state) {
-        rig.engine.Output().RecordReading(readings[next], messageDate);
+        rig.engine.Output().RecordReading(readings[next], messageDate, {});
         next = (next + 1) & (kReadings - 1);
         if (++rows == rowsPerFile) {
             rows = 0;

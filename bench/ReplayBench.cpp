@@ -48,10 +48,9 @@ void Replay(benchmark::State& state) {
         BufferedSessionFile file;
         NoMonitorView view;
         CountingBoxes boxes;
-        Engine engine(configuration, clock, log, file, view, boxes);
-        file.OpenForWriting(output);
-        engine.Session().SessionFilePath = output;
-        engine.Session().HeaderPending = true;
+        ReadingHistory history;
+        Engine engine(configuration, clock, log, file, view, boxes, history);
+        engine.StartSession(output, SessionStart::New, true);
         for (std::size_t at = 0; at < bytes.size(); at += kReadSize) {
             engine.Feed(bytes.substr(at, kReadSize));
         }

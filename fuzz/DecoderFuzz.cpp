@@ -232,7 +232,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rheo::EventLog log(files.log, clock);
     rheo::NoMonitorView view;
     NoBoxesExpected boxes;
-    rheo::Engine engine(setup.configuration, clock, log, files.file, view, boxes);
+    rheo::ReadingHistory history;
+    rheo::Engine engine(setup.configuration, clock, log, files.file, view, boxes, history);
+    // The session's file stays open from one input to the next (opening it for every input
+    // would cost more than the decoding), so the session is set up around it here.
     if (setup.session) {
         engine.Session().SessionFilePath = files.session;
         engine.Session().HeaderPending = setup.headerPending;

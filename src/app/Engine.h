@@ -12,12 +12,11 @@ namespace rheo {
 // everything between a received character and the list, the session file and the event log.
 class Engine {
   public:
+    // The history is the reading list's, which the window that shows it was given too.
     Engine(const Configuration& configuration, const Clock& clock, EventLogger& log,
-           SessionFile& file, MonitorView& view, MessageBoxes& boxes)
-        : output_(configuration, session_, file, log, view, boxes),
-          decoder_(configuration, clock, output_, log) {
-        output_.SetRawTextSource([this] { return decoder_.RawText(); });
-    }
+           SessionFile& file, MonitorView& view, MessageBoxes& boxes, ReadingHistory& history)
+        : output_(configuration, session_, file, log, view, boxes, history),
+          decoder_(configuration, clock, output_, log) {}
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
@@ -33,6 +32,11 @@ class Engine {
     }
     bool Busy() const { return output_.AwaitingUser(); }
 
+    // Starts a session in `path` (ReadingOutput::StartSession): the one way every program
+    // opens its session file.
+    bool StartSession(const std::string& path, SessionStart how, bool quietFailure = false) {
+        return output_.StartSession(path, how, quietFailure);
+    }
     rheo::Decoder& Decoder() { return decoder_; }
     const rheo::Decoder& Decoder() const { return decoder_; }
     ReadingOutput& Output() { return output_; }

@@ -481,7 +481,7 @@ void Decoder::Complete() {
     working_.Date = clock_.DateText();
     ResetDecoder();
     step_ = 0;
-    sink_.RecordReading(working_, messageDate_);
+    sink_.RecordReading(working_, messageDate_, rawText_.View());
 }
 
 }  // namespace rheo

@@ -7,7 +7,6 @@
 
 #include "app/Configuration.h"
 #include "app/Engine.h"
-#include "app/PortMap.h"
 #include "app/Startup.h"
 #include "link/PortSelection.h"
 #include "link/Reception.h"
@@ -15,51 +14,43 @@
 #include "monitor/MonitorHost.h"
 #include "platform/Clock.h"
 #include "platform/DesktopShell.h"
+#include "platform/Dialogs.h"
 #include "platform/LiveSessionFile.h"
 #include "platform/Registry.h"
+#include "platform/SerialLink.h"
 #include "platform/SingleInstance.h"
-#include "platform/qt/QtMessageBoxes.h"
-#if defined(_WIN32)
-#include "platform/win32/Win32SerialLink.h"
-#else
-#include "platform/qt/QtSerialLink.h"
-#endif
 #include "recording/EventLog.h"
+#include "recording/ReadingHistory.h"
 #include "recording/SessionCommands.h"
 
 namespace rheo {
 
-// The serial link of this desktop: COM ports through the Windows API on Windows (there is no Qt
-// Serial Port in the Windows build), QSerialPort elsewhere.
-#if defined(_WIN32)
-using DesktopSerialLink = Win32SerialLink;
-#else
-using DesktopSerialLink = QtSerialLink;
-#endif
+// The program's real ending: at once, with no question, no log line and no further event of any
+// window. Every row is already on the disk; the system closes the session file and the port.
+[[noreturn]] void EndProcessNow();
 
-// The platform services the host works with. Each one left empty is the real one of this
-// desktop; the tests put scripted answers behind the dialog interfaces and keep the settings
-// store and the instance lock in directories of their own.
+// The platform services the host works with, built once where the program is put together
+// (main.cpp) or by a test, and outliving the host.
 struct Form1Services {
-    MessageBoxes* boxes = nullptr;       // QtMessageBoxes over the monitor window
-    FileDialog* dialog = nullptr;        // the monitor window's DialogFile
-    Registry* registry = nullptr;        // the machine-wide settings store
-    PortMap* portMap = nullptr;          // the mapping of ports to devices (not on Windows)
-    DesktopShell* shell = nullptr;       // the desktop's document handling
-    SingleInstance* instance = nullptr;  // the lock of the user's session
-    bool splash = true;                  // start-up shows the splash window
-    std::function<void()> endProgram;    // ends the process at once when empty
+    Registry& registry;                // the machine-wide settings store
+    SerialLink& link;                  // the serial link MSComm1
+    DesktopShell& shell;               // the desktop's document handling
+    SingleInstance& instance;          // the lock of the user's session
+    MessageBoxes& boxes;               // over the monitor window
+    FileDialog& dialog;                // the session commands' DialogFile
+    std::function<void()> showSplash;  // start-up's splash window; nothing when empty
+    std::function<void()> endProgram;  // ends the process at once
 };
 
-// The program's hidden host. It is never shown; it owns the serial link MSComm1, the receive
-// timer Timer1 (100 ms, running from creation), the engine with its session, the port
-// selection and the monitor window, and it runs the start-up sequence.
+// The program's hidden host. It is never shown; it holds the receive timer Timer1 (100 ms,
+// running from creation), the engine with its session, the port selection and the monitor
+// window, and it runs the start-up sequence.
 class Form1 : public QObject, public StartupScreens, public MonitorHost {
     Q_OBJECT
   public:
     static constexpr int kReceiveIntervalMs = 100;
 
-    explicit Form1(Form1Services services = {}, QObject* parent = nullptr);
+    explicit Form1(Form1Services services, QObject* parent = nullptr);
     ~Form1() override;
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
@@ -74,12 +65,11 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     void ShowMonitor() override;
 
     // MonitorHost
-    const ReadingHistory& History() const override { return engine_.Output().History(); }
     SessionCommands& Sessions() override { return sessions_; }
     void Abrir_Puerto(std::uint8_t puerto) override;
-    DesktopShell& Shell() override { return shell_; }
+    DesktopShell& Shell() override { return services_.shell; }
     const std::string& ProgramDirectory() const override { return programDirectory_; }
-    SerialLink& Link() override { return *MSComm1_; }
+    SerialLink& Link() override { return services_.link; }
     const Clock& Time() const override { return clock_; }
     void Quit() override;
     void EndProgram() override;
@@ -87,34 +77,21 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     FormMonitor& Monitor() { return *monitor_; }
     rheo::Engine& Engine() { return engine_; }
     PortSelection& Ports() { return ports_; }
-    DesktopSerialLink& MSComm1() { return *MSComm1_; }
+    EventLog& Log() { return eventLog_; }
     QTimer& Timer1() { return *Timer1_; }
 
   private:
     void OnLinkEvent(LinkEvent kind);
 
     Form1Services services_;
-    std::unique_ptr<Registry> ownRegistry_;
-    Registry& registry_;
-    std::unique_ptr<Registry> ownPortMapFile_;
-    std::unique_ptr<PortMap> ownPortMap_;
-    PortMap* portMap_ = nullptr;
-    std::unique_ptr<DesktopShell> ownShell_;
-    DesktopShell& shell_;
-    std::unique_ptr<SingleInstance> ownInstance_;
-    SingleInstance& instance_;
-
     SystemClock clock_;
     EventLog eventLog_;
     LiveSessionFile sessionFile_;
     Configuration configuration_;
     std::string programDirectory_;
+    ReadingHistory history_;
 
-    DesktopSerialLink* MSComm1_ = nullptr;
     std::unique_ptr<FormMonitor> monitor_;
-    QtMessageBoxes ownBoxes_;
-    MessageBoxes& boxes_;
-
     rheo::Engine engine_;
     SessionCommands sessions_;
     PortSelection ports_;

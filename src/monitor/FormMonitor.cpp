@@ -26,12 +26,12 @@
 
 namespace rheo {
 
-FormMonitor::FormMonitor(MonitorHost& host, QWidget* parent)
+FormMonitor::FormMonitor(const ReadingHistory& history, MonitorHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      host_(host),
-      dialogFile_(this) {
+      history_(history),
+      host_(host) {
     setObjectName("FormMonitor");
     setFixedSize(kClientWidth, kClientHeight);
     setWindowTitle(QString::fromLatin1(kNoFileCaption));
@@ -170,7 +170,7 @@ void FormMonitor::ConnectMenu() {
 }
 
 void FormMonitor::RefreshMonitor() {
-    model_->Rebuild(host_.History());
+    model_->Rebuild(history_);
     ListView2_->scrollToTop();
 }
 

@@ -8,20 +8,20 @@
 #include "monitor/MonitorToolbar.h"
 #include "monitor/ReadingListModel.h"
 #include "platform/MonitorView.h"
-#include "platform/qt/QtFileDialog.h"
+#include "recording/ReadingHistory.h"
 
 namespace rheo {
 
-// The main window: the toolbar, the list of the last twenty readings, the command menu that
-// opens over the list, and the file dialog of the session commands. It keeps no reading data
-// of its own; the list is rebuilt from the host's reading history on every RefreshMonitor.
+// The main window: the toolbar, the list of the last twenty readings and the command menu that
+// opens over the list. It keeps no reading data of its own; the list is rebuilt on every
+// RefreshMonitor from the reading history it was given.
 class FormMonitor : public QWidget, public MonitorView {
     Q_OBJECT
   public:
     static constexpr int kClientWidth = 560;
     static constexpr int kClientHeight = 352;
 
-    explicit FormMonitor(MonitorHost& host, QWidget* parent = nullptr);
+    FormMonitor(const ReadingHistory& history, MonitorHost& host, QWidget* parent = nullptr);
     ~FormMonitor() override;
 
     // MonitorView
@@ -41,7 +41,6 @@ class FormMonitor : public QWidget, public MonitorView {
     // Shows the window, centred on its screen the first time.
     void ShowCentred();
 
-    FileDialog& DialogFile() { return dialogFile_; }
     MonitorToolbar* Toolbar1() const { return Toolbar1_; }
     QTreeView* ListView2() const { return ListView2_; }
     CommandMenu* MArch() const { return MArch_; }
@@ -61,12 +60,12 @@ class FormMonitor : public QWidget, public MonitorView {
     void BuildList();
     void ConnectMenu();
 
+    const ReadingHistory& history_;
     MonitorHost& host_;
     MonitorToolbar* Toolbar1_ = nullptr;
     QTreeView* ListView2_ = nullptr;
     ReadingListModel* model_ = nullptr;
     CommandMenu* MArch_ = nullptr;
-    QtFileDialog dialogFile_;
     QPointer<QWidget> debugWindow_;
     bool centred_ = false;
 };

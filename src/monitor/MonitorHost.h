@@ -8,15 +8,13 @@ class Clock;
 class DesktopShell;
 class SerialLink;
 class SessionCommands;
-struct ReadingHistory;
 
-// What the monitor window reaches beyond itself: the reading history it lists, the session
-// operations, the port selection of the host, the desktop, and the end of the program.
+// What the monitor window's commands reach beyond it: the session operations, the port
+// selection of the host, the desktop, and the end of the program.
 class MonitorHost {
   public:
     virtual ~MonitorHost() = default;
 
-    virtual const ReadingHistory& History() const = 0;
     virtual SessionCommands& Sessions() = 0;
     virtual void Abrir_Puerto(std::uint8_t puerto) = 0;
     virtual DesktopShell& Shell() = 0;

@@ -1,5 +1,6 @@
 #include "recording/ReadingOutput.h"
 
+#include <filesystem>
 #include <iterator>
 
 namespace rheo {
@@ -65,7 +66,39 @@ void ReadingOutput::ShowViscosityUnit(const Text& unit) {
     }
 }
 
-void ReadingOutput::RecordReading(const Reading& reading, const Text& messageDate) {
+bool ReadingOutput::StartSession(const std::string& path, SessionStart how, bool quietFailure) {
+    file_.Close();  // the previous session's file, when there is one
+    // A header goes only into a file that starts empty: never into the middle of one, even
+    // when a header was still pending from a session closed before any reading.
+    std::error_code error;
+    session_.HeaderPending =
+        how == SessionStart::New || !std::filesystem::exists(std::filesystem::path(path), error);
+    session_.SessionFilePath = path;
+    const bool opened =
+        how == SessionStart::New ? file_.OpenForWriting(path) : file_.OpenForAppending(path);
+    if (!opened) {
+        if (quietFailure) {
+            session_.SessionFilePath.clear();
+        } else {
+            AbandonSession();  // at once, not with a lost reading later
+        }
+        return false;
+    }
+    view_.SetCaption(kCaptionPrefix + path);
+    view_.SetCloseCommandEnabled(true);
+    return true;
+}
+
+void ReadingOutput::EndSession() {
+    file_.Close();
+    session_.SessionFilePath.clear();
+    session_.ProcessStarted = false;
+    view_.SetCloseCommandEnabled(false);
+    view_.SetCaption(kNoFileCaption);
+}
+
+void ReadingOutput::RecordReading(const Reading& reading, const Text& messageDate,
+                                  std::string_view rawText) {
     history_.Store(reading);
     view_.RefreshMonitor();
 
@@ -73,7 +106,7 @@ void ReadingOutput::RecordReading(const Reading& reading, const Text& messageDat
         const Text header =
             HeaderLine(configuration_, temperatureUnitSuffix_, viscosityUnitSuffix_) + "\r\n";
         if (!file_.WriteLine(header)) {
-            AbandonSession(true);
+            AbandonSession(rawText);
             return;
         }
         session_.HeaderPending = false;
@@ -89,18 +122,18 @@ void ReadingOutput::RecordReading(const Reading& reading, const Text& messageDat
     AppendRow(row_, configuration_, reading, messageDate);
     row_ += kCrLf;
     if (!file_.WriteLine(row_) || !file_.CommitRow()) {
-        AbandonSession(true);
+        AbandonSession(rawText);
     }
 }
 
-void ReadingOutput::AbandonSession(bool withRawText) {
+void ReadingOutput::AbandonSession(std::string_view rawText) {
     awaitingUser_ = true;
     boxes_.Show(kCannotAccessFile, kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
     awaitingUser_ = false;
     file_.Close();
     session_.SessionFilePath.clear();
     session_.ProcessStarted = false;
-    log_.LogEvent(EventKind::ProcessEnd, withRawText && rawText_ ? Text(rawText_()) : Text());
+    log_.LogEvent(EventKind::ProcessEnd, Text(rawText));
     view_.SetCaption(kNoFileCaption);
 }
 

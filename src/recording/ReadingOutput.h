@@ -1,5 +1,5 @@
 #pragma once
-#include <functional>
+#include <string>
 #include <string_view>
 
 #include "platform/Dialogs.h"
@@ -24,32 +24,42 @@ Text RowLine(const Configuration& configuration, const Reading& reading, const T
 void AppendRow(Text& row, const Configuration& configuration, const Reading& reading,
                const Text& messageDate);
 
+// How a session takes its file: New creates or empties it and writes the header before the
+// first row; Append adds to it, with a header only when the file did not exist yet.
+enum class SessionStart { New, Append };
+
 // What happens to every decoded reading: the history and the list, the current units, the
-// session file and the "Start of process" entry, and the abandoning of a session whose file can
-// no longer be written.
+// session file and the "Start of process" entry; the start and end of a session, and the
+// abandoning of a session whose file can no longer be written.
 class ReadingOutput : public DecoderSink {
   public:
     ReadingOutput(const Configuration& configuration, SessionState& session, SessionFile& file,
-                  EventLogger& log, MonitorView& view, MessageBoxes& boxes)
+                  EventLogger& log, MonitorView& view, MessageBoxes& boxes, ReadingHistory& history)
         : configuration_(configuration),
           session_(session),
           file_(file),
           log_(log),
           view_(view),
-          boxes_(boxes) {}
+          boxes_(boxes),
+          history_(history) {}
 
-    // The decoder whose RawText the "End of process::" entry carries.
-    void SetRawTextSource(std::function<std::string_view()> rawText) {
-        rawText_ = std::move(rawText);
-    }
+    // Closes the previous session's file and starts a session in `path`; the caption shows it.
+    // False when the file cannot be opened: the session is then ended at once through the
+    // failure path unless `quietFailure` (a tool that reports the failure itself).
+    bool StartSession(const std::string& path, SessionStart how, bool quietFailure = false);
+    // Closes the file and ends the session; the caption says no file is selected.
+    void EndSession();
+    // Quit: closes the session file and touches nothing else.
+    void CloseForQuit() { file_.Close(); }
 
     void ShowTemperatureUnit(const Text& unit) override;
     void ShowViscosityUnit(const Text& unit) override;
-    void RecordReading(const Reading& reading, const Text& messageDate) override;
+    void RecordReading(const Reading& reading, const Text& messageDate,
+                       std::string_view rawText) override;
 
     // Ends the session after its file failed: message, no session, "End of process::" followed
-    // by the decoder's RawText (when the failure came with a reading) or nothing, caption.
-    void AbandonSession(bool withRawText = false);
+    // by the message's raw text (when the failure came with a reading) or nothing, caption.
+    void AbandonSession(std::string_view rawText = {});
 
     const ReadingHistory& History() const { return history_; }
     const Text& TemperatureUnitSuffix() const { return temperatureUnitSuffix_; }
@@ -64,9 +74,8 @@ class ReadingOutput : public DecoderSink {
     EventLogger& log_;
     MonitorView& view_;
     MessageBoxes& boxes_;
-    std::function<std::string_view()> rawText_;
+    ReadingHistory& history_;
 
-    ReadingHistory history_;
     Text temperatureUnitSuffix_;
     Text viscosityUnitSuffix_;
     Text row_;  // reused for every row, so that a row costs no allocation

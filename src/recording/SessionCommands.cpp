@@ -49,8 +49,7 @@ void SessionCommands::NuevoArchivo() {
                                         MessageButtons::OkCancel) != MessageAnswer::Ok) {
         return;
     }
-    session_.HeaderPending = true;
-    StartSession(path, true);
+    output_.StartSession(path, SessionStart::New);
 }
 
 void SessionCommands::AbrirArchivo() {
@@ -62,31 +61,7 @@ void SessionCommands::AbrirArchivo() {
     if (!chosen) {
         return;
     }
-    const std::string path = OpenSessionPath(*chosen, extension);
-    // A header goes only into a file that does not exist yet: never into the middle of one,
-    // even when a header was still pending from a session closed before any reading.
-    session_.HeaderPending = !FileExists(path);
-    StartSession(path, false);
-}
-
-void SessionCommands::StartSession(const std::string& path, bool emptied) {
-    file_.Close();  // the previous session's file, when there is one
-    session_.SessionFilePath = path;
-    const bool opened = emptied ? file_.OpenForWriting(path) : file_.OpenForAppending(path);
-    if (!opened) {
-        output_.AbandonSession();  // at once, not with a lost reading later
-        return;
-    }
-    view_.SetCaption(kCaptionPrefix + path);
-    view_.SetCloseCommandEnabled(true);
-}
-
-void SessionCommands::CerrarArchivo() {
-    file_.Close();
-    session_.SessionFilePath.clear();
-    session_.ProcessStarted = false;
-    view_.SetCloseCommandEnabled(false);
-    view_.SetCaption(kNoFileCaption);
+    output_.StartSession(OpenSessionPath(*chosen, extension), SessionStart::Append);
 }
 
 }  // namespace rheo

@@ -1,4 +1,6 @@
 #pragma once
+#include <string_view>
+
 #include "vocabulary/Reading.h"
 #include "vocabulary/Text.h"
 
@@ -10,7 +12,9 @@ class DecoderSink {
     virtual ~DecoderSink() = default;
     virtual void ShowTemperatureUnit(const Text& unit) = 0;  // "C" or "F"
     virtual void ShowViscosityUnit(const Text& unit) = 0;    // "cP" or "mPas"
-    virtual void RecordReading(const Reading& reading, const Text& messageDate) = 0;
+    // rawText: the characters of the message as received, for the log line of a failed row.
+    virtual void RecordReading(const Reading& reading, const Text& messageDate,
+                               std::string_view rawText) = 0;
 };
 
 }  // namespace rheo

@@ -17,7 +17,8 @@ class DecoderTest : public ::testing::Test, public DecoderSink {
   protected:
     void ShowTemperatureUnit(const Text&) override {}
     void ShowViscosityUnit(const Text&) override {}
-    void RecordReading(const Reading& reading, const Text& messageDate) override {
+    void RecordReading(const Reading& reading, const Text& messageDate,
+                       std::string_view /*rawText*/) override {
         readings.push_back(reading);
         messageDates.push_back(messageDate);
     }

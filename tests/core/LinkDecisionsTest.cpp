@@ -126,7 +126,7 @@ TEST_F(ReceptionTest, NothingIsFedUnderAMessageBoxAndTheOrderHolds) {
                             return engine.Feed(text) && (taken.emplace_back(text), true);
                         }};
     std::filesystem::create_directory(dir.File("medium"));
-    OpenNewSession(engine, file, dir.File("medium/run.csv"));
+    OpenNewSession(engine, dir.File("medium/run.csv"));
     engine.Feed(Message("01:00:00"));
     std::filesystem::remove_all(dir.File("medium"));  // the next reading fails and shows a box
 

@@ -26,7 +26,7 @@ TEST_F(ReadingOutputTest, HistoryRotatesThroughTwentySlotsAndNeverWritesSlot20) 
 }
 
 TEST_F(ReadingOutputTest, UnitAnnouncementsSetColumnCaptionsAndTheHeader) {
-    OpenNewSession(engine, file, dir.File("run.csv"));
+    OpenNewSession(engine, dir.File("run.csv"));
     // No temperature unit seen yet; then "º" ends the temperature: no unit either.
     engine.Feed(Message("10:00:00", "100", "Lw"));
     engine.Feed(Message("10:00:01", "100", "20.0\272F"));
@@ -46,7 +46,7 @@ TEST_F(ReadingOutputTest, UnitAnnouncementsSetColumnCaptionsAndTheHeader) {
 
 TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
     std::filesystem::create_directory(dir.File("medium"));
-    OpenNewSession(engine, file, dir.File("medium/run.csv"));
+    OpenNewSession(engine, dir.File("medium/run.csv"));
     engine.Feed(Message());
     std::filesystem::remove_all(dir.File("medium"));  // the medium is pulled
 
@@ -76,7 +76,7 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
     }
     const std::string filler = (disk / "filler").string(), path = (disk / "run.csv").string();
     WriteFile(filler, std::string(32 * 1024, 'x'));
-    OpenNewSession(engine, file, path);
+    OpenNewSession(engine, path);
     for (int i = 0; i < 3000 && boxes.shown.empty(); ++i) {
         engine.Feed(Message());
     }
@@ -87,8 +87,7 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
     EXPECT_TRUE(full.ends_with(",10.2\r\n"));
 
     std::filesystem::remove(filler);
-    EXPECT_TRUE(file.OpenForAppending(path));
-    engine.Session().SessionFilePath = path;
+    EXPECT_TRUE(engine.StartSession(path, SessionStart::Append));
     engine.Feed(Message("10:50:00"));
     EXPECT_EQ(ReadFile(path), full + "05/12/2026,10:50:00,LCP,100,27.5,,00001250,,10.2\r\n");
     ::umount2(disk.c_str(), MNT_DETACH);

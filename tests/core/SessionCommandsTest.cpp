@@ -21,8 +21,7 @@ std::string Row(const std::string& hour) {
 class SessionCommandsTest : public EngineOnDisk {
   protected:
     ScriptedDialog dialog;
-    SessionCommands commands{configuration, engine.Session(), file, engine.Output(), dialog, boxes,
-                             view};
+    SessionCommands commands{configuration, engine.Output(), dialog, boxes};
 };
 
 // A new session: the question is about the final name, a cancelled question or dialog keeps the

@@ -70,11 +70,9 @@ struct RecordingLogger : EventLogger {
 
 inline constexpr const char* kAborted = "Cannot access file. Process aborted";
 
-// A new session on `path`, as the new-session command leaves it.
-inline void OpenNewSession(Engine& engine, LiveSessionFile& file, const std::string& path) {
-    ASSERT_TRUE(file.OpenForWriting(path));
-    engine.Session().SessionFilePath = path;
-    engine.Session().HeaderPending = true;
+// A new session on `path`, as the new-session command starts it.
+inline void OpenNewSession(Engine& engine, const std::string& path) {
+    ASSERT_TRUE(engine.StartSession(path, SessionStart::New));
 }
 
 // The port button and its entries while `port` is open (or lost).
@@ -96,7 +94,8 @@ struct EngineOnDisk : ::testing::Test {
     LiveSessionFile file;
     RecordingView view;
     ScriptedBoxes boxes;
-    Engine engine{configuration, clock, log, file, view, boxes};
+    ReadingHistory history;
+    Engine engine{configuration, clock, log, file, view, boxes, history};
 };
 
 // The instrument's message as it prints it: three lines, each ended by a carriage return.

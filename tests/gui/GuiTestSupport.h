@@ -12,6 +12,9 @@
 #include "link/LinkTestSupport.h"
 #include "monitor/Form1.h"
 #include "platform/posix/PosixDesktopShell.h"
+#include "platform/qt/QtFileDialog.h"
+#include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/QtSerialLink.h"
 #include "platform/qt/QtSingleInstance.h"
 
 class GuiTest : public QObject {
@@ -96,20 +99,30 @@ inline QString Looks(QWidget* modal) {
         .join('/');
 }
 
-// The program's host as the program builds it, on a settings store, an instance lock and a
-// desktop opener (a script that notes what it opens) of its own. The file dialog and the
-// message boxes answer from a script unless `realDialogs`; the end is counted unless `realEnd`.
+// The program's host as the program builds it, on a settings store, a port map, a serial link,
+// an instance lock and a desktop opener (a script that notes what it opens) of its own. The file
+// dialog and the message boxes answer from a script unless `realDialogs`; the end is counted
+// unless `realEnd`.
 struct TestHost {
     explicit TestHost(bool realDialogs = false, bool realEnd = false)
         : registry(dir.File("settings")),
+          link(portMap.Devices()),
           instance(QString::fromStdString(dir.Path().string())),
           shell("xdg-mime", dir.File("opener")) {
         WriteFile(dir.File("opener"),
                   "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + dir.File("opened") + "'\n");
         std::filesystem::permissions(dir.File("opener"), std::filesystem::perms::owner_all);
-        form = std::make_unique<Form1>(Form1Services{
-            realDialogs ? nullptr : &boxes, realDialogs ? nullptr : &dialog, &registry, &portMap,
-            &shell, &instance, false, realEnd ? std::function<void()>() : [this] { ++ended; }});
+        form = std::make_unique<Form1>(
+            Form1Services{registry,
+                          link,
+                          shell,
+                          instance,
+                          realDialogs ? static_cast<MessageBoxes&>(realBoxes) : boxes,
+                          realDialogs ? static_cast<FileDialog&>(realDialog) : dialog,
+                          {},
+                          realEnd ? std::function<void()>(EndProcessNow) : [this] { ++ended; }});
+        realBoxes.SetParent(&form->Monitor());
+        realDialog.SetParent(&form->Monitor());
     }
     FormMonitor& Monitor() { return form->Monitor(); }
     QTreeView* List() { return form->Monitor().ListView2(); }
@@ -119,10 +132,13 @@ struct TestHost {
     FileRegistry registry;
     FileRegistry portMapFile{dir.File("ports")};  // the administrator's port map
     PortMap portMap{{{portMapFile, portMapFile.File()}}};
+    QtSerialLink link;
     QtSingleInstance instance;
     PosixDesktopShell shell;
     ScriptedBoxes boxes;
     ScriptedDialog dialog;
+    QtMessageBoxes realBoxes;
+    QtFileDialog realDialog{nullptr};
     int ended = 0;
     std::unique_ptr<Form1> form;
 };

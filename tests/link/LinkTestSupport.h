@@ -63,7 +63,7 @@ struct PtyPair {
 struct Station {
     Station(Registry& store, PortMap& portMap, const std::string& logFile)
         : log(logFile, clock),
-          engine(configuration, clock, log, file, view, boxes),
+          engine(configuration, clock, log, file, view, boxes, history),
           link(portMap.Devices()),
           reception(link, [this](std::string_view text) { return engine.Feed(text); }),
           selection(link, view, PortStore(store), boxes, log) {
@@ -82,6 +82,7 @@ struct Station {
     LiveSessionFile file;
     RecordingView view;
     ScriptedBoxes boxes;
+    ReadingHistory history;
     Engine engine;
     QtSerialLink link;
     Reception reception;

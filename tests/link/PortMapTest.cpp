@@ -113,7 +113,7 @@ TEST_F(PortMapping, ANameTurnedToAnotherDeviceLosesThePort) {
     const std::string ourTerminal = target(ours);
     Station station(store_, portMap_, dir_.File("vlog.txt"));
     const std::string session = dir_.File("run.csv");
-    OpenNewSession(station.engine, station.file, session);
+    OpenNewSession(station.engine, session);
     station.selection.Abrir_Puerto(1);
     station.timer.start(100);
     ASSERT_TRUE(station.link.IsOpen());

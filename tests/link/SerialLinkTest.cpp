@@ -57,7 +57,7 @@ TEST_F(SerialLink, ASessionOutlivesAnEndlessFieldAndAPulledAdapter) {
     PtyPair* pair = &Pair(1);
     Station station(store_, portMap_, dir_.File("vlog.txt"));
     const std::string session = dir_.File("run.csv");
-    OpenNewSession(station.engine, station.file, session);
+    OpenNewSession(station.engine, session);
     station.selection.Abrir_Puerto(1);
     station.timer.start(100);
     const auto rows = [&](const std::string& last) {

@@ -143,15 +143,13 @@ int main(int argc, char** argv) {
     rheo::BufferedSessionFile file;
     rheo::NoMonitorView view;
     StderrMessageBoxes boxes;
-    rheo::Engine engine(configuration, clock, log, file, view, boxes);
+    rheo::ReadingHistory history;
+    rheo::Engine engine(configuration, clock, log, file, view, boxes, history);
 
-    // A new session file, as the program's "new session" leaves it.
-    if (!file.OpenForWriting(options->output)) {
+    // A new session file, as the program's "new session" starts it.
+    if (!engine.StartSession(options->output, rheo::SessionStart::New, true)) {
         return Fail("cannot write " + options->output + ": " + std::strerror(errno));
     }
-    engine.Session().SessionFilePath = options->output;
-    engine.Session().HeaderPending = true;
-    engine.Session().ProcessStarted = false;
 
     std::vector<char> buffer(1 << 16);
     std::size_t count = 0;

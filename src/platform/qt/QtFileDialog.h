@@ -20,6 +20,8 @@ class QtFileDialog : public FileDialog {
                                           const Text& defaultExtension) override;
 
     QFileDialog* Dialog() const { return dialog_; }
+    // The window the dialog opens over (and belongs to): the monitor window, once it is built.
+    void SetParent(QWidget* parent) { dialog_->setParent(parent, dialog_->windowFlags()); }
 
     // The toolkit's name filter for one filter of the commands: the description as shown,
     // the pattern in brackets ("*.*" means every file, as on the Windows desktop).
