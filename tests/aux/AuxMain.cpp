@@ -3,7 +3,9 @@
 // As "--hold-instance DIR" it is a copy holding the instance lock in DIR instead: it prints
 // "held" and runs until killed, or ends with 1 when another copy holds the lock.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -38,6 +40,33 @@ TEST(QtSingleInstance, OneCopyAtATimeAndTheLockOfAKilledCopyIsTakenOver) {
     QtSingleInstance next(lockDir);
     EXPECT_TRUE(next.Acquire());
     EXPECT_EQ(QProcess::execute("timeout", {"10", self, "--hold-instance", lockDir}), 1);
+}
+
+// Without XDG_RUNTIME_DIR and with the fallback runtime folder made by another account, the
+// lock lies in a folder of the user's own, never in the shared temporary folder.
+TEST(QtSingleInstance, TheLockLiesInAFolderOfTheUsersOwn) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving a folder to another account needs root";
+    }
+    TempDir temporary;
+    const std::string runtime =
+        temporary.File(std::string("runtime-") + ::getpwuid(::geteuid())->pw_name);
+    std::filesystem::create_directory(runtime);
+    ASSERT_EQ(::chown(runtime.c_str(), 4242, 4242), 0);
+    const std::string saved = ::getenv("XDG_RUNTIME_DIR") ? ::getenv("XDG_RUNTIME_DIR") : "";
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("TMPDIR", temporary.Path().c_str(), 1);
+    const std::string path = QtSingleInstance().LockFilePath().toStdString();
+    const std::string home = ::getenv("HOME");
+    EXPECT_EQ(path.rfind(home + "/", 0), 0u) << path;
+    struct stat folder {};
+    ASSERT_EQ(::stat(std::filesystem::path(path).parent_path().c_str(), &folder), 0);
+    EXPECT_EQ(folder.st_uid, ::geteuid());
+    EXPECT_EQ(folder.st_mode & 077, 0u);
+    ::unsetenv("TMPDIR");
+    if (!saved.empty()) {
+        ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "platform/qt/QtSingleInstance.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QSysInfo>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #endif
@@ -13,12 +15,33 @@
 namespace rheo {
 namespace {
 
+// Whether only the user can change what the folder holds: the user's own, writable by nobody
+// else. Elsewhere than Unix the per-user folders are the user's anyway.
+bool UsersOwn(const QString& directory) {
+#ifdef Q_OS_UNIX
+    const QFileInfo info(directory);
+    return info.isDir() && info.ownerId() == ::geteuid() &&
+           (info.permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther)) == 0;
+#else
+    return !directory.isEmpty();
+#endif
+}
+
+// The user's runtime folder; without one of the user's own (su, ssh and cron leave
+// XDG_RUNTIME_DIR unset, and another account may have made the fallback in /tmp), a folder in
+// the user's cache. Never a folder shared with other accounts, where one of them could hold
+// the lock and keep this user from starting.
 QString LockDirectory() {
-    QString directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (directory.isEmpty()) {
-        directory = QDir::tempPath();
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (UsersOwn(runtime)) {
+        return runtime;
     }
-    return directory;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/rheotrackpanel");
+    QDir().mkpath(cache);
+    QFile::setPermissions(cache,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return cache;
 }
 
 // The process that wrote a lock on this machine no longer exists.
