@@ -8,19 +8,25 @@
 namespace rheo {
 
 std::string PortMap::Device(int port) {
+    // Every file is looked at, so that a line another account planted is reported even where
+    // an earlier file maps the port.
     const std::string name = "Port" + std::to_string(port);
+    std::string found;
+    bool honoured = false;
     for (const Source& source : sources_) {
         SettingValue mapped = ReadSetting(source.store, kHkeyLocalMachine, kSettingsKeyPath, name);
         auto* device = std::get_if<std::string>(&mapped);
         if (device == nullptr) {
             continue;
         }
-        if (PlaceOthersCanChange(source.file, true).empty()) {
-            return std::move(*device);
+        if (!PlaceOthersCanChange(source.file, true).empty()) {
+            Ignored(source.file);
+        } else if (!honoured) {
+            honoured = true;
+            found = std::move(*device);
         }
-        Ignored(source.file);
     }
-    return std::string();
+    return found;
 }
 
 void PortMap::StartReporting(EventLogger& log) {
