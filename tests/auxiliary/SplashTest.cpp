@@ -91,7 +91,7 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
     }
 }
 
-// A desktop entry made the choice for HTML pages on the tests' own desktop (AuxMain.cpp).
+// A desktop entry made the choice for HTML pages on the tests' own desktop (AuxiliaryMain.cpp).
 void InstallBrowser(const std::string& id, const std::string& relativePath,
                     const std::string& exec) {
     const fs::path entry = fs::path(std::getenv("XDG_DATA_HOME")) / "applications" / relativePath;
