@@ -59,10 +59,10 @@ TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils xdg-utils clang li
     fonts-dejavu-core clang-format)
 
 # The optimised build beside the main build (MAIN_BUILD_DIR/../release, or
-# RHEO_RELEASE_BUILD_DIR) for the suites that need one: the long run and the package. Prints
-# its directory. -Werror stays off there: GCC's flow analysis at -O3 reports false positives
-# inside the standard library that the debug build never sees; keeping the code free of
-# warnings is the main build's job.
+# RHEO_RELEASE_BUILD_DIR) for the suites that need one: the long run and the package (the
+# configure preset "package"). Prints its directory. -Werror stays off there: GCC's flow
+# analysis at -O3 reports false positives inside the standard library that the debug build
+# never sees; keeping the code free of warnings is the main build's job.
 release_build() {
     local here default build
     here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -73,8 +73,7 @@ release_build() {
     fi
     build="$(realpath -m "${RHEO_RELEASE_BUILD_DIR:-$default}")"
     mkdir -p "$build"
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRHEO_WERROR=OFF \
-        -DRHEO_SANITIZE=OFF -DRHEO_BUILD_TESTS=ON -DRHEO_PACKAGE_TEST=ON \
+    cmake -S "$here" --preset package -B "$build" \
         >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; return 1; }
     cmake --build "$build" -j "$(nproc)" --target rheotrackpanel rheotrack-replay rheotrack-sim \
         >"$build/build.log" 2>&1 || { tail -n 60 "$build/build.log" >&2; return 1; }

@@ -32,9 +32,7 @@ work="$(mktemp -d "$base/rheo-fuzz.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
 # Only the fuzz target (and the core under it) is built, with clang, beside the main build.
-if ! { cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_COMPILER="$compiler" -DRHEO_BUILD_FUZZ=ON -DRHEO_BUILD_GUI=OFF \
-        -DRHEO_BUILD_TESTS=OFF -DRHEO_BUILD_BENCH=OFF &&
+if ! { cmake -S "$here" --preset fuzz -B "$build" -DCMAKE_CXX_COMPILER="$compiler" &&
     cmake --build "$build" --target rheo_decoder_fuzz rheo_settings_fuzz -j 2; } >"$work/build.txt" 2>&1; then
     tail -n 40 "$work/build.txt"
     echo "fuzz: FAILED to build the fuzz target in $build"

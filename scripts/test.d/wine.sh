@@ -21,9 +21,8 @@ why="$(try_packages "${packages[@]}")" || skip "$why"
 
 echo "-- cross build in $build"
 mkdir -p "$build"
-if ! cmake -S "$root/tests/win32" -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=Debug -DRHEO_WERROR=ON >"$build/configure.log" 2>&1; then
+if ! cmake -S "$root/tests/win32" --preset win32-tests -B "$build" \
+    >"$build/configure.log" 2>&1; then
     cat "$build/configure.log"
     echo "FAILED: configuring the Windows cross build"
     exit 1

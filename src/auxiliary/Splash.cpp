@@ -15,6 +15,8 @@
 #include "app/WebLink.h"
 #include "auxiliary/SplashLabel.h"
 #include "platform/qt/QtMessageBoxes.h"
+#include "vocabulary/Texts.h"
+#include "vocabulary/Version.h"
 #ifdef Q_OS_WIN
 #include "platform/win32/Win32DesktopShell.h"
 #else
@@ -134,8 +136,10 @@ Splash::Splash(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     picture2->setGeometry(1, 1, 425, 306);
 
     // Label3 may grow up to the "Close" label, Label1 up to the link's picture.
-    WhiteLabel(this, "Label3", QStringLiteral("RHEOTRACKPANEL v1.05"), 8.25, QRect(8, 312, 120, 14),
-               352);
+    WhiteLabel(this, "Label3",
+               QString::fromLatin1(kProgramTitle) + QStringLiteral(" v") +
+                   QString::fromLatin1(kProgramVersion),
+               8.25, QRect(8, 312, 120, 14), 352);
     WhiteLabel(this, "Label6", kCopyright, 6.75, QRect(8, 344, 337, 30), 352);
     WhiteLabel(this, "Label1", QStringLiteral("Developed by"), 8.25, QRect(264, 408, 66, 14), 76);
 

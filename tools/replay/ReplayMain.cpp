@@ -10,11 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
-
+#include "StandardStreams.h"
 #include "app/Configuration.h"
 #include "app/Engine.h"
 #include "platform/Clock.h"
@@ -107,11 +103,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(_WIN32)
-    // Bytes in, bytes out: no CR LF translation on the standard streams.
-    _setmode(_fileno(stdin), _O_BINARY);
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    rheo::replay::UseBinaryStandardStreams();
     std::string error;
     const auto options = ParseOptions(argc, argv, error);
     if (!options) {

@@ -1,10 +1,8 @@
 // rheotrack-sim: plays the viscometer on a serial device or standard output, writing one
 // measurement per spindle revolution, exactly as the program's simulator window does.
-#include <signal.h>
-#include <time.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -12,9 +10,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "MessageVariation.h"
 #include "SerialOutput.h"
+#include "StopSignals.h"
 #include "app/SimulatorText.h"
 #include "platform/Clock.h"
 
@@ -134,60 +134,20 @@ int ParseOptions(int argc, char** argv, Options& options) {
     return -1;
 }
 
-void InstallStopHandlers() {
-#if defined(_WIN32)
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
-#else
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a blocked sleep or write returns at once
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);  // a closed reader shows as EPIPE on the write
-#endif
-}
+using SteadyClock = std::chrono::steady_clock;
 
-void AddMilliseconds(timespec& t, long ms) {
-    t.tv_sec += ms / 1000;
-    t.tv_nsec += (ms % 1000) * 1000000L;
-    if (t.tv_nsec >= 1000000000L) {
-        t.tv_sec += 1;
-        t.tv_nsec -= 1000000000L;
-    }
-}
-
-// Sleeps until the deadline; false when a stop signal came first.
-bool SleepUntil(const timespec& deadline) {
-#if defined(_WIN32)
-    // No absolute sleep on the monotonic clock there, and a stop signal interrupts no sleep:
-    // sleep in slices of at most 50 ms until the deadline.
+// Sleeps until the deadline; false when a stop signal came first. A signal does not cut a sleep
+// short everywhere, so the sleep goes in slices of at most 50 ms.
+bool SleepUntil(SteadyClock::time_point deadline) {
+    constexpr auto kSlice = std::chrono::milliseconds(50);
     while (g_stop == 0) {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const long long left =
-            (deadline.tv_sec - now.tv_sec) * 1000000000LL + (deadline.tv_nsec - now.tv_nsec);
-        if (left <= 0) {
+        const auto now = SteadyClock::now();
+        if (now >= deadline) {
             return true;
         }
-        const long long slice = left < 50000000LL ? left : 50000000LL;
-        const timespec pause{0, static_cast<long>(slice)};
-        nanosleep(&pause, nullptr);
+        std::this_thread::sleep_until(std::min(deadline, now + kSlice));
     }
     return false;
-#else
-    while (g_stop == 0) {
-        const int result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
-        if (result == 0) {
-            return g_stop == 0;
-        }
-        if (result != EINTR) {
-            return false;
-        }
-    }
-    return false;
-#endif
 }
 
 }  // namespace
@@ -197,7 +157,7 @@ int main(int argc, char** argv) {
     if (const int status = ParseOptions(argc, argv, options); status >= 0) {
         return status;
     }
-    InstallStopHandlers();
+    rheo::sim::InstallStopHandlers(OnStopSignal);
 
     rheo::sim::SerialOutput output;
     output.SetStopFlag(&g_stop);
@@ -211,10 +171,9 @@ int main(int argc, char** argv) {
     const rheo::OverridableClock clock(std::nullopt, options.time);
     rheo::sim::MessageVariation variation(options.series);
 
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    auto deadline = SteadyClock::now();
     for (long sent = 0; !options.count || sent < *options.count; ++sent) {
-        AddMilliseconds(deadline, period);
+        deadline += std::chrono::milliseconds(period);
         if (!SleepUntil(deadline)) {
             break;
         }

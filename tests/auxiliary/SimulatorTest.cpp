@@ -1,6 +1,6 @@
 // The instrument simulator: its text and period, and the simulator window writing to a real
 // serial link (QtSerialLink on a pseudo-terminal that socat joins to a pipe read here).
-// (rheotrack-sim through the program on a real line: the demonstration, aux_demo.)
+// (rheotrack-sim through the program on a real line: the demonstration, auxiliary_demo.)
 #include <gtest/gtest.h>
 
 #include <QComboBox>

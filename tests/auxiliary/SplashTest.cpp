@@ -59,10 +59,13 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
             auto* close = splash->findChild<QLabel*>("Label5");
             auto* link = splash->findChild<QLabel*>("Picture1");
             auto* picture = splash->findChild<QLabel*>("Picture2");
-            ASSERT_TRUE(close && link && picture);
-            EXPECT_EQ(std::tuple(close->isVisible(), picture->pixmap().size(),
-                                 link->pixmap().size(), link->cursor().pixmap().size()),
-                      std::tuple(about, QSize(425, 306), QSize(69, 14), QSize(32, 32)));
+            auto* version = splash->findChild<QLabel*>("Label3");
+            ASSERT_TRUE(close && link && picture && version);
+            EXPECT_EQ(
+                std::tuple(close->isVisible(), picture->pixmap().size(), link->pixmap().size(),
+                           link->cursor().pixmap().size(), version->text()),
+                std::tuple(about, QSize(425, 306), QSize(69, 14), QSize(32, 32),
+                           QStringLiteral("RHEOTRACKPANEL v1.05")));
             QTest::keyClick(splash, Qt::Key_Escape);
             EXPECT_TRUE(splash->isVisible());
             QTest::mouseClick(link, Qt::LeftButton);
@@ -91,7 +94,7 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
     }
 }
 
-// A desktop entry made the choice for HTML pages on the tests' own desktop (AuxMain.cpp).
+// A desktop entry made the choice for HTML pages on the tests' own desktop (AuxiliaryMain.cpp).
 void InstallBrowser(const std::string& id, const std::string& relativePath,
                     const std::string& exec) {
     const fs::path entry = fs::path(std::getenv("XDG_DATA_HOME")) / "applications" / relativePath;
