@@ -52,10 +52,10 @@ try_packages() {
 
 # What building and testing the program needs.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libglib2.0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation)  # the reading list's narrow face, for the program and its window tests
-TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils xdg-utils clang libclang-rt-14-dev
+TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev
     fonts-dejavu-core clang-format)
 
 # The optimised build beside the main build (MAIN_BUILD_DIR/../release, or

@@ -1,5 +1,5 @@
 // The auxiliary tests run in a QApplication (offscreen unless set) on a desktop of their own:
-// home, data and configuration folders in a temporary folder, no desktop environment's tools.
+// home, data and configuration folders in a temporary folder (support/TestDesktop.h).
 // As "--hold-instance DIR" it is a copy holding the instance lock in DIR instead: it prints
 // "held" and runs until killed, or ends with 1 when another copy holds the lock.
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 
 #include "core/TestSupport.h"
 #include "platform/qt/QtSingleInstance.h"
+#include "support/TestDesktop.h"
 
 namespace rheo::test {
 namespace {
@@ -84,12 +85,7 @@ int main(int argc, char** argv) {
         return ::pause();  // runs until killed
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const rheo::test::TempDir desktop;
-    for (const char* name :
-         {"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
-        ::setenv(name, desktop.File(name).c_str(), 1);
-    }
-    ::setenv("XDG_CURRENT_DESKTOP", "X-Generic", 1);
+    const rheo::test::TestDesktop desktop;
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

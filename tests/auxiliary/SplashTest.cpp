@@ -1,7 +1,7 @@
 // The splash and about window as a real (offscreen) window, shown modally the way start-up and
 // the about command show it, with real timers and synthesized pointer events; its web link and
-// the desktop shell it goes through, with the real xdg-mime on a desktop of the test's own and
-// a stand-in browser installed as a desktop entry.
+// the desktop shell it goes through, on a desktop of the test's own with stand-in applications
+// chosen through their desktop entries.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <tuple>
@@ -19,17 +18,12 @@
 #include "auxiliary/Splash.h"
 #include "core/TestSupport.h"
 #include "platform/posix/PosixDesktopShell.h"
+#include "support/TestDesktop.h"
 
 namespace rheo::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string WriteScript(const TempDir& dir, const std::string& name, const std::string& body) {
-    WriteFile(dir.File(name), "#!/bin/sh\n" + body);
-    fs::permissions(dir.File(name), fs::perms::owner_all);
-    return dir.File(name);
-}
 
 std::string Shown(const ScriptedBoxes& boxes) {
     std::string shown;
@@ -49,7 +43,7 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
         const bool about = mode == SplashMode::About;
         SCOPED_TRACE(about ? "about" : "start-up");
         TempDir program;
-        PosixDesktopShell shell(program.File("none"));  // no lookup tool, so no browser
+        PosixDesktopShell shell;  // no browser on the tests' desktop
         ScriptedBoxes boxes;
         Splash::SetWebLink(&shell, &boxes, program.Path().string());
         QObject context;
@@ -94,22 +88,14 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
     }
 }
 
-// A desktop entry made the choice for HTML pages on the tests' own desktop (AuxiliaryMain.cpp).
-void InstallBrowser(const std::string& id, const std::string& relativePath,
-                    const std::string& exec) {
-    const fs::path entry = fs::path(std::getenv("XDG_DATA_HOME")) / "applications" / relativePath;
-    fs::create_directories(entry.parent_path());
-    WriteFile(entry.string(), "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec +
-                                  "\nMimeType=text/html;\n\n[Desktop Action new]\nExec=false\n");
-    fs::create_directories(std::getenv("XDG_CONFIG_HOME"));
-    WriteFile(std::getenv("XDG_CONFIG_HOME") + std::string("/mimeapps.list"),
-              "[Default Applications]\ntext/html=" + id + "\n");
-}
-
 TEST(OpenWebPage, StartsTheDesktopsBrowserForHtmlPagesWithTheAddressOrSaysWhyNot) {
     TempDir program, elsewhere, tools;
-    fs::remove(std::getenv("XDG_CONFIG_HOME") + std::string("/mimeapps.list"));  // no browser yet
-    PosixDesktopShell shell;  // the real xdg-mime
+    PosixDesktopShell shell;
+    const std::string page = tools.File("page.htm");
+    WriteFile(page, "");
+    const auto noticed = [&](bool chosen) {  // the desktop's answer after a change of choice
+        return QTest::qWaitFor([&] { return (shell.FindExecutable(page) > 32) == chosen; });
+    };
     // A link planted under the temporary page's name is removed, never written through.
     const std::string temp = program.File("TempHTM.htm");
     const std::string precious = elsewhere.File("precious");
@@ -120,19 +106,20 @@ TEST(OpenWebPage, StartsTheDesktopsBrowserForHtmlPagesWithTheAddressOrSaysWhyNot
     boxes.whileShown = [&] { whileShown = fs::is_symlink(temp) ? "link" : ReadFile(temp); };
 
     // No browser at all: the lookup finds nothing and nothing is launched.
+    ASSERT_TRUE(noticed(false));
     OpenWebPage(shell, boxes, program.Path().string());
     EXPECT_EQ(Shown(boxes), kNoBrowser);
     EXPECT_EQ(whileShown, "\"<HTML> <\\HTML>\"\r\n");
     EXPECT_EQ(ReadFile(precious), "what the link points to\n");
     EXPECT_FALSE(fs::exists(fs::symlink_status(temp)));
 
-    // A browser installed as a desktop entry (a vendor's, in a subfolder) records its arguments.
+    // A browser chosen for HTML pages (a vendor's entry, in a subfolder) records its arguments.
     const std::string arguments = tools.File("arguments");
-    const std::string browser = WriteScript(
-        tools, "browser",
-        "printf '%s\\n' \"$@\" > " + arguments + ".tmp; mv " + arguments + ".tmp " + arguments);
-    InstallBrowser("vendor-browser.desktop", "vendor/browser.desktop",
-                   browser + " \"--title=Stand in\" %u");
+    const std::string browser =
+        WriteScript(tools.File("browser"), "printf '%s\\n' \"$@\" > " + arguments + ".tmp; mv " +
+                                               arguments + ".tmp " + arguments);
+    ChooseApplication("text/html", "vendor/browser.desktop", browser + " \"--title=Stand in\" %u");
+    ASSERT_TRUE(noticed(true));
     boxes.shown.clear();
     OpenWebPage(shell, boxes, program.Path().string());
     EXPECT_EQ(Shown(boxes), "");
@@ -145,10 +132,12 @@ TEST(OpenWebPage, StartsTheDesktopsBrowserForHtmlPagesWithTheAddressOrSaysWhyNot
     ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(arguments); }));
     EXPECT_EQ(Shown(boxes), "");
 
-    // A browser that is there but cannot be started (its interpreter is gone).
-    const std::string broken = WriteScript(tools, "broken", "");
-    WriteFile(broken, "#!" + tools.File("uninstalled") + "\n");
-    InstallBrowser("broken.desktop", "broken.desktop", broken + " %U");
+    // A browser that is there but cannot be started (the folder it is to start in is gone).
+    ChooseApplication("text/html", "vendor/browser.desktop", "");
+    ASSERT_TRUE(noticed(false));
+    ChooseApplication("text/html", "broken.desktop", browser + " %U",
+                      "Path=" + tools.File("gone") + "\n");
+    ASSERT_TRUE(noticed(true));
     OpenWebPage(shell, boxes, program.Path().string());
     EXPECT_EQ(Shown(boxes), kNotStarted);
     EXPECT_FALSE(fs::exists(temp));
@@ -156,22 +145,25 @@ TEST(OpenWebPage, StartsTheDesktopsBrowserForHtmlPagesWithTheAddressOrSaysWhyNot
     EXPECT_EQ(Shown(boxes), kNotStarted + kNotStarted);
 }
 
-TEST(PosixDesktopShell, OpensWithoutWaitingInASessionOfItsOwn) {
+TEST(PosixDesktopShell, OpensWithTheTypesApplicationWithoutWaitingForIt) {
     TempDir tools;
-    // The opener records its pid, parent and session, then lingers until it is ended here.
+    // The viewer records its pid and parent, then lingers until it is ended here.
     const std::string stat = tools.File("stat");
-    const std::string opener =
-        WriteScript(tools, "opener",
-                    "exec >/dev/null 2>&1; cut -d' ' -f1,4,6 /proc/$$/stat > " + stat +
-                        ".tmp; mv " + stat + ".tmp " + stat + "; exec sleep 60");
-    EXPECT_TRUE(PosixDesktopShell("xdg-mime", opener).Open("www.kavrel.example", true));
+    const std::string viewer = WriteScript(
+        tools.File("viewer"), "exec >/dev/null 2>&1; cut -d' ' -f1,4 /proc/$$/stat > " + stat +
+                                  ".tmp; mv " + stat + ".tmp " + stat + "; exec sleep 60");
+    ChooseApplication("text/plain", "viewer.desktop", viewer + " %f");
+    const std::string log = tools.File("vlog.txt");
+    WriteFile(log, "");
+    PosixDesktopShell shell;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shell.FindExecutable(log) > 32; }));
+    EXPECT_TRUE(shell.Open(log, true));
     ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(stat); }));
-    pid_t self = 0, parent = 0, session = 0;
-    std::istringstream(ReadFile(stat)) >> self >> parent >> session;
+    pid_t self = 0, parent = 0;
+    std::istringstream(ReadFile(stat)) >> self >> parent;
     EXPECT_EQ(::kill(self, SIGTERM), 0);  // still running, so Open did not wait for it
     EXPECT_NE(parent, ::getpid());        // no child of this process, so no zombie here
-    EXPECT_NE(session, ::getsid(0));      // nor in its session
-    EXPECT_FALSE(PosixDesktopShell("xdg-mime", tools.File("none")).Open("x", false));
+    EXPECT_FALSE(shell.Open(tools.File("missing.txt"), false));
 }
 
 }  // namespace

@@ -99,19 +99,14 @@ inline QString Looks(QWidget* modal) {
         .join('/');
 }
 
-// The program's host as the program builds it, on a settings store, a port map, a serial link,
-// an instance lock and a desktop opener (a script that notes what it opens) of its own. The file
-// dialog and the message boxes answer from a script unless `realDialogs`; the end is counted
-// unless `realEnd`.
+// The program's host as the program builds it, on a settings store, a port map, a serial link and
+// an instance lock of its own, and the desktop of the tests (main). The file dialog and the
+// message boxes answer from a script unless `realDialogs`; the end is counted unless `realEnd`.
 struct TestHost {
     explicit TestHost(bool realDialogs = false, bool realEnd = false)
         : registry(dir.File("settings")),
           link(portMap.Devices()),
-          instance(QString::fromStdString(dir.Path().string())),
-          shell("xdg-mime", dir.File("opener")) {
-        WriteFile(dir.File("opener"),
-                  "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + dir.File("opened") + "'\n");
-        std::filesystem::permissions(dir.File("opener"), std::filesystem::perms::owner_all);
+          instance(QString::fromStdString(dir.Path().string())) {
         form = std::make_unique<Form1>(
             Form1Services{registry,
                           link,

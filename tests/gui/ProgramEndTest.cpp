@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "GuiTestSupport.h"
+#include "support/TestDesktop.h"
 
 using namespace rheo;
 using namespace rheo::test;
@@ -58,6 +59,11 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--child") == 0) {
         return RunChild(argc, argv);
     }
+    // The tests' desktop, whose text viewer notes what it opens in $HOME/opened.
+    const TestDesktop desktop;
+    const std::string viewer = std::getenv("HOME") + std::string("/viewer");
+    WriteScript(viewer, "printf '%s\\n' \"$1\" >> \"$HOME/opened\"");
+    ChooseApplication("text/plain", "viewer.desktop", viewer + " %f");
     QApplication application(argc, argv);
     GuiTest test;
     return QTest::qExec(&test, argc, argv);
