@@ -99,10 +99,10 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     std::unique_ptr<SingleInstance> ownInstance_;
     SingleInstance& instance_;
 
-    SystemClock clock_;
+    Configuration configuration_;
+    SystemClock clock_{configuration_};  // keeps its texts clear of the field separator
     EventLog eventLog_;
     LiveSessionFile sessionFile_;
-    Configuration configuration_;
     std::string programDirectory_;
 
     DesktopSerialLink* MSComm1_ = nullptr;
