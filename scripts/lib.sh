@@ -56,7 +56,8 @@ BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation)  # the reading list's narrow face, for the program and its window tests
 TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev
-    fonts-dejavu-core clang-format)
+    fonts-dejavu-core clang-format
+    locales)  # the clock test builds the locales it needs from their sources
 
 # The optimised build beside the main build (MAIN_BUILD_DIR/../release, or
 # RHEO_RELEASE_BUILD_DIR) for the suites that need one: the long run and the package (the

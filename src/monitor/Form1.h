@@ -84,10 +84,10 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     void OnLinkEvent(LinkEvent kind);
 
     Form1Services services_;
-    SystemClock clock_;
+    Configuration configuration_;
+    SystemClock clock_{configuration_};  // keeps its texts clear of the field separator
     EventLog eventLog_;
     LiveSessionFile sessionFile_;
-    Configuration configuration_;
     std::string programDirectory_;
     ReadingHistory history_;
 

@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    rheo::OverridableClock clock(options->date, options->time);
+    rheo::OverridableClock clock(options->date, options->time, configuration);
     // Batch work: the log through one buffered handle, not an open and close per entry.
     rheo::BufferedEventLog log(options->log, clock);
     rheo::BufferedSessionFile file;

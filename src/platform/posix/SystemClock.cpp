@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -34,52 +36,71 @@ bool IsPlainLocale() {
            std::strncmp(name, "C.", 2) == 0 || UserTimeLocale() == static_cast<locale_t>(0);
 }
 
-// The text of the current second, formatted once per second: the decoder asks for the date
+// The texts of the current second, formatted once per second: the decoder asks for the date
 // twice per message, and formatting is dearer than decoding the message.
 class SecondCache {
   public:
-    SecondCache(const char* userFormat, const char* plainFormat)
-        : userFormat_(userFormat), plainFormat_(plainFormat) {}
+    struct Formats {
+        const char* user;      // in the user's locale
+        const char* plain;     // where the user has none
+        const char* extended;  // ISO 8601, extended and basic forms
+        const char* basic;
+    };
 
-    Text Get() {
+    explicit SecondCache(const Formats& formats) : formats_(formats) {}
+
+    Text Get(std::string_view separator) {
         const std::time_t now = std::time(nullptr);
         std::lock_guard<std::mutex> lock(mutex_);
-        if (now != second_ || text_.empty()) {
+        if (now != second_ || texts_.extended.empty()) {
             second_ = now;
-            text_ = Format(now);
+            texts_ = Format(now);
         }
-        return text_;
+        return texts_.For(separator);
     }
 
   private:
-    Text Format(std::time_t now) const {
+    ClockTexts Format(std::time_t now) const {
         static const bool plain = IsPlainLocale();
         std::tm local{};
         localtime_r(&now, &local);
         char buffer[128];
-        const std::size_t length =
-            plain ? std::strftime(buffer, sizeof buffer, plainFormat_, &local)
-                  : strftime_l(buffer, sizeof buffer, userFormat_, &local, UserTimeLocale());
-        return Utf8ToWindows1252(std::string_view(buffer, length));
+        const auto format = [&](const char* pattern) {
+            return std::string_view(buffer, std::strftime(buffer, sizeof buffer, pattern, &local));
+        };
+        ClockTexts texts;
+        texts.extended = format(formats_.extended);
+        texts.basic = format(formats_.basic);
+        // The user's locale writes UTF-8; a character that Windows-1252 lacks, or a byte that is
+        // no UTF-8, becomes a "?" of its own, which tells that the text lost something.
+        const std::string_view user =
+            plain ? format(formats_.plain)
+                  : std::string_view(buffer, strftime_l(buffer, sizeof buffer, formats_.user,
+                                                        &local, UserTimeLocale()));
+        Text converted = Utf8ToWindows1252(user);
+        if (!user.empty() && std::count(converted.begin(), converted.end(), '?') ==
+                                 std::count(user.begin(), user.end(), '?')) {
+            texts.user = std::move(converted);
+        }
+        return texts;
     }
 
-    const char* userFormat_;
-    const char* plainFormat_;
+    Formats formats_;
     std::mutex mutex_;
     std::time_t second_ = 0;
-    Text text_;
+    ClockTexts texts_;
 };
 
 }  // namespace
 
 Text SystemClock::DateText() const {
-    static SecondCache cache("%x", "%d/%m/%Y");
-    return cache.Get();
+    static SecondCache cache({"%x", "%d/%m/%Y", "%Y-%m-%d", "%Y%m%d"});
+    return cache.Get(configuration_.FieldSeparator);
 }
 
 Text SystemClock::TimeText() const {
-    static SecondCache cache("%X", "%H:%M:%S");
-    return cache.Get();
+    static SecondCache cache({"%X", "%H:%M:%S", "%H:%M:%S", "%H%M%S"});
+    return cache.Get(configuration_.FieldSeparator);
 }
 
 }  // namespace rheo
