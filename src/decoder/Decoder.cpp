@@ -22,6 +22,12 @@
 // configured separator: a temperature has at least 3, a torque at most 4, and no field more
 // than kMaxFieldLength (a longer one is no value the instrument sends: the message is dropped).
 //
+// Every character a field takes reaches the session-file row as it was sent, except a point
+// the decoder replaces by DecimalSeparator. So a character the row cannot hold drops the
+// message: a control character or a double quote (possible where any character is taken:
+// between the minutes and the seconds, first in the spindle and in the viscosity), or one that
+// completes FieldSeparator among the characters sent since the field's last replaced point.
+//
 // Inside a stage, Step says what the stage waits for next; the names below give each step.
 // While a keyword is read, characters other than its next one are skipped. A character that
 // breaks the grammar drops the message (ResetDecoder) and the search for an hour begins again.
@@ -98,6 +104,13 @@ bool IsAsciiLetter(char c) {
 bool InRange(char c) {
     const auto code = static_cast<unsigned char>(c);
     return code >= 0x20 && code <= 0x7A;
+}
+
+// Characters that split a row over more lines, or make a reader of separated text take the
+// rows after it as one quoted field.
+bool BreaksRow(char c) {
+    const auto code = static_cast<unsigned char>(c);
+    return code < 0x20 || code == 0x7F || c == '"';
 }
 
 }  // namespace
@@ -197,12 +210,12 @@ void Decoder::DecodeText(std::string_view text) {
 void Decoder::SeekHour(char c) {
     if (c == ':') {
         if (step_ < kSlotCount) {
-            working_.Hour.clear();
-            working_.Hour.push_back(static_cast<char>('0' + digitSlots_[1 - step_]));
-            working_.Hour.push_back(static_cast<char>('0' + digitSlots_[step_]));
-            working_.Hour.push_back(':');
-            stage_ = DecoderStage::ReadTime;
-            step_ = kMinuteTens;
+            if (StartField(working_.Hour, static_cast<char>('0' + digitSlots_[1 - step_])) &&
+                AppendToField(working_.Hour, static_cast<char>('0' + digitSlots_[step_]), false) &&
+                AppendToField(working_.Hour, ':', false)) {
+                stage_ = DecoderStage::ReadTime;
+                step_ = kMinuteTens;
+            }
         } else {
             step_ = 0;
         }
@@ -221,15 +234,15 @@ void Decoder::ReadTime(char c) {
         case kSecondTens:
         case kSecondUnits:
             if (IsDigit(c)) {
-                working_.Hour.push_back(c);
+                AppendToField(working_.Hour, c, false);
             } else {
                 ResetDecoder();  // the step still moves on; SeekHour copes with any step
             }
             ++step_;
             break;
         case kBetweenMinutesAndSeconds:
-            working_.Hour.push_back(c);
-            step_ = kSecondTens;
+            AppendToField(working_.Hour, c, false);
+            step_ = kSecondTens;  // as after a digit step, dropped or not
             break;
         case kAfterSeconds:
             messageDate_ = clock_.DateText();
@@ -247,8 +260,7 @@ void Decoder::ReadSpindle(char c) {
     }
     switch (step_) {
         case kSpindleFirstCharacter:
-            if (c != ' ') {
-                StartField(working_.Spindle, c);
+            if (c != ' ' && StartField(working_.Spindle, c)) {
                 step_ = kSpindleCode;
             }
             break;
@@ -274,8 +286,9 @@ void Decoder::ReadSpeed(char c) {
             if (c == ' ') {
                 // skipped
             } else if (IsDigit(c)) {
-                StartField(fieldText_, c);
-                step_ = kSpeedDigits;
+                if (StartField(fieldText_, c)) {
+                    step_ = kSpeedDigits;
+                }
             } else {
                 ResetDecoder();
             }
@@ -296,16 +309,25 @@ void Decoder::ReadSpeed(char c) {
     }
 }
 
-void Decoder::StartField(Text& field, char c) {
-    field.assign(1, c);
-    fieldLength_ = 1;
+bool Decoder::StartField(Text& field, char c) {
+    field.clear();
+    fieldLength_ = 0;
+    sentFrom_ = 0;
+    return AppendToField(field, c, false);
 }
 
 bool Decoder::AppendToField(Text& field, char c, bool pointAsSeparator) {
     if (c == '.' && pointAsSeparator) {
         field += configuration_.DecimalSeparator;
+        sentFrom_ = field.size();  // the separator is the decoder's, not the instrument's
     } else {
         field.push_back(c);
+        const Text& separator = configuration_.FieldSeparator;
+        if (BreaksRow(c) || (!separator.empty() && field.size() - sentFrom_ >= separator.size() &&
+                             field.ends_with(separator))) {
+            ResetDecoder();
+            return false;
+        }
     }
     if (++fieldLength_ > kMaxFieldLength) {
         ResetDecoder();
@@ -331,6 +353,7 @@ void Decoder::ReadTemperature(char c) {
         if (step_ == kTemperatureValue) {
             working_.Temperature.clear();
             fieldLength_ = 0;
+            sentFrom_ = 0;
         }
         return;
     }
@@ -404,8 +427,7 @@ void Decoder::ReadViscosity(char c) {
             }
             break;
         case kViscosityFirstCharacter:
-            if (c != ' ') {
-                StartField(fieldText_, c);
+            if (c != ' ' && StartField(fieldText_, c)) {
                 step_ = kViscosityValue;
             }
             break;
@@ -448,12 +470,14 @@ void Decoder::ReadTorque(char c) {
             if (c == ' ') {
                 // skipped
             } else if (IsDigit(c)) {
-                StartField(fieldText_, c);
-                step_ = kTorqueValue;
+                if (StartField(fieldText_, c)) {
+                    step_ = kTorqueValue;
+                }
             } else if (c == '-') {
                 if (rawText_.EndsWith("--")) {
                     fieldText_.clear();  // "--": no value; recorded as 0, separator, 0
                     fieldLength_ = 0;
+                    sentFrom_ = 0;
                     step_ = kTorqueValue;
                 }
             } else {

@@ -92,8 +92,9 @@ class Decoder {
     void Complete();
     // The field being read: its first character, then each further one the instrument sends
     // (a "." as DecimalSeparator when pointAsSeparator). A field that grows past
-    // kMaxFieldLength drops the message; AppendToField then returns false.
-    void StartField(Text& field, char c);
+    // kMaxFieldLength, or a character its session-file row cannot hold, drops the message;
+    // they then return false.
+    bool StartField(Text& field, char c);
     bool AppendToField(Text& field, char c, bool pointAsSeparator);
 
     const Configuration& configuration_;
@@ -106,6 +107,7 @@ class Decoder {
     std::array<std::uint8_t, 2> digitSlots_{0, 0};
     Text fieldText_;
     std::size_t fieldLength_ = 0;  // characters the instrument sent for the field being read
+    std::size_t sentFrom_ = 0;     // where the field's text since its last DecimalSeparator starts
     RawTextBuffer rawText_;
     Reading working_;  // never cleared as a whole; Date is set as a message completes
     Text messageDate_;

@@ -44,6 +44,63 @@ TEST_F(ReadingOutputTest, UnitAnnouncementsSetColumnCaptionsAndTheHeader) {
               "05/12/2026,10:00:03,LCP,100,20.0,,0,Out of Range,10.2\r\n");
 }
 
+// A byte its row cannot hold, where the instrument may send any (between the minutes and the
+// seconds, first in the spindle and in the viscosity), drops the message: no list entry, no row,
+// no "Start of process"; the next message is recorded as ever. The decimal separator is the
+// decoder's, so a field separator equal to it keeps the reading.
+TEST_F(ReadingOutputTest, AByteTheRowCannotHoldDropsTheMessageWhole) {
+    const std::string session = dir.File("run.csv"), events = dir.File("vlog.txt");
+    OpenNewSession(engine, file, session);
+    engine.Feed(Message());  // the header
+    const auto state = [&] {
+        return std::tuple(view.refreshes, ReadFile(session), ReadFile(events));
+    };
+    const auto texts = [](int place, char byte) {  // hour, spindle, viscosity
+        const std::string b(1, byte);
+        return std::array{place == 0 ? "14:05" + b + "33" : "14:05:33",
+                          (place == 1 ? b : "") + "LCP", (place == 2 ? b : "") + "00001250"};
+    };
+    const auto row = [&](int place, char byte) {
+        const auto [hour, spindle, viscosity] = texts(place, byte);
+        const Text &s = configuration.FieldSeparator, &d = configuration.DecimalSeparator;
+        return "05/12/2026" + s + hour + s + spindle + s + "100" + s + "27" + d + "5" + s + s +
+               viscosity + s + s + "10" + d + "2\r\n";
+    };
+    const struct {
+        const char *field, *decimal;
+        std::string bytes;
+        bool kept;
+    } cases[] = {{",", ".", {',', '\n', '\r', '\0', '\x7F', '"'}, false},
+                 {";", ",", ";", false},
+                 {".", ",", ".", false},
+                 {";", ",", ",", true},
+                 {",", ",", "_", true},
+                 {".", ",", "_", true}};
+    for (const auto& c : cases) {
+        configuration.FieldSeparator = c.field;
+        configuration.DecimalSeparator = c.decimal;
+        for (const char byte : c.bytes) {
+            for (const int place : {0, 1, 2}) {
+                SCOPED_TRACE(testing::Message() << c.field << " " << int(byte) << " " << place);
+                const auto [hour, spindle, viscosity] = texts(place, byte);
+                engine.Session().ProcessStarted = false;
+                const auto before = state();
+                engine.Feed(hour + "   sp: " + spindle +
+                            "    rpm: 100   T: 27.5C\rcP: " + viscosity + "\r %: 10.2\r");
+                if (!c.kept) {
+                    EXPECT_EQ(state(), before);
+                }
+                engine.Feed(Message());
+                EXPECT_EQ(
+                    state(),
+                    std::tuple(std::get<0>(before) + (c.kept ? 2 : 1),
+                               std::get<1>(before) + (c.kept ? row(place, byte) : "") + row(-1, 0),
+                               std::get<2>(before) + "05/12/2026 14:05:40 Start of process\r\n"));
+            }
+        }
+    }
+}
+
 TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
     std::filesystem::create_directory(dir.File("medium"));
     OpenNewSession(engine, dir.File("medium/run.csv"));

@@ -1,5 +1,6 @@
 // rheotrack-replay as a user runs it (files, error words, configurations: the golden capture in
-// tests/data): failures, each said once; standard input to output, an endless field dropped.
+// tests/data): failures, each said once; standard input to output, a message with an endless
+// field dropped, and one with the configured separator in its hour.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -13,7 +14,8 @@ namespace {
 TEST(ReplayToolTest, FailuresAreSaidOnceAndStandardInputGoesToStandardOutput) {
     test::TempDir dir;
     const std::string in = dir.File("in.bin"), out = dir.File("out"), err = dir.File("err");
-    test::WriteFile(in, test::Message("14:05:32", std::string(1 << 20, '1')) + test::Message());
+    test::WriteFile(in, test::Message("14:05:32", std::string(1 << 20, '1')) +
+                            test::Message("14:05;32") + test::Message());
     test::WriteFile(dir.File("vcfg.txt"), "txt\r\n;\r\n,\r\n");
     const auto run = [&](const std::string& arguments) {  // the exit code and what was said
         const int status = std::system((RHEO_REPLAY_TOOL " " + arguments + " 2>" + err).c_str());
