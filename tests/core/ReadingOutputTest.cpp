@@ -50,7 +50,7 @@ TEST_F(ReadingOutputTest, UnitAnnouncementsSetColumnCaptionsAndTheHeader) {
 // decoder's, so a field separator equal to it keeps the reading.
 TEST_F(ReadingOutputTest, AByteTheRowCannotHoldDropsTheMessageWhole) {
     const std::string session = dir.File("run.csv"), events = dir.File("vlog.txt");
-    OpenNewSession(engine, file, session);
+    OpenNewSession(engine, session);
     engine.Feed(Message());  // the header
     const auto state = [&] {
         return std::tuple(view.refreshes, ReadFile(session), ReadFile(events));
