@@ -43,11 +43,12 @@ void AppendRow(Text& row, const Configuration& configuration, const Reading& rea
 namespace {
 
 // The unit followed by "]"; false when the suffix held that already (nothing to change).
-bool SetUnitSuffix(Text& suffix, const Text& unit) {
+bool SetUnitSuffix(Text& suffix, Text& plainUnit, const Text& unit) {
     if (suffix.size() == unit.size() + 1 && suffix.starts_with(unit) && suffix.back() == ']') {
         return false;
     }
     suffix = unit + "]";
+    plainUnit = unit;
     return true;
 }
 
@@ -55,13 +56,13 @@ bool SetUnitSuffix(Text& suffix, const Text& unit) {
 
 // Every message announces its units; the caption is only rebuilt when one changes.
 void ReadingOutput::ShowTemperatureUnit(const Text& unit) {
-    if (SetUnitSuffix(temperatureUnitSuffix_, unit)) {
+    if (SetUnitSuffix(temperatureUnitSuffix_, temperatureUnit_, unit)) {
         view_.SetColumnCaption(5, "Temp [\xBA" + temperatureUnitSuffix_);
     }
 }
 
 void ReadingOutput::ShowViscosityUnit(const Text& unit) {
-    if (SetUnitSuffix(viscosityUnitSuffix_, unit)) {
+    if (SetUnitSuffix(viscosityUnitSuffix_, viscosityUnit_, unit)) {
         view_.SetColumnCaption(7, "Viscosity [" + viscosityUnitSuffix_);
     }
 }
@@ -86,6 +87,9 @@ bool ReadingOutput::StartSession(const std::string& path, SessionStart how, bool
     }
     view_.SetCaption(kCaptionPrefix + path);
     view_.SetCloseCommandEnabled(true);
+    for (RecordingObserver* observer : observers_) {
+        observer->SessionStarted(path);
+    }
     return true;
 }
 
@@ -101,6 +105,13 @@ void ReadingOutput::RecordReading(const Reading& reading, const Text& messageDat
                                   std::string_view rawText) {
     history_.Store(reading);
     view_.RefreshMonitor();
+    if (!observers_.empty()) {
+        const RecordedReading recorded{reading, messageDate, temperatureUnit_, viscosityUnit_,
+                                       std::chrono::system_clock::now()};
+        for (RecordingObserver* observer : observers_) {
+            observer->ReadingRecorded(recorded);
+        }
+    }
 
     if (!session_.SessionFilePath.empty() && session_.HeaderPending) {
         const Text header =

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Dialogs.h"
 #include "platform/MonitorView.h"
@@ -10,6 +11,7 @@
 #include "recording/SessionState.h"
 #include "vocabulary/Configuration.h"
 #include "vocabulary/DecoderSink.h"
+#include "vocabulary/RecordingObserver.h"
 
 namespace rheo {
 
@@ -61,6 +63,10 @@ class ReadingOutput : public DecoderSink {
     // by the message's raw text (when the failure came with a reading) or nothing, caption.
     void AbandonSession(std::string_view rawText = {});
 
+    // Adds one that is told of every reading recorded and every session started, until the
+    // output ends; observers are told in the order they were added.
+    void AddObserver(RecordingObserver& observer) { observers_.push_back(&observer); }
+
     const ReadingHistory& History() const { return history_; }
     const Text& TemperatureUnitSuffix() const { return temperatureUnitSuffix_; }
     const Text& ViscosityUnitSuffix() const { return viscosityUnitSuffix_; }
@@ -76,8 +82,12 @@ class ReadingOutput : public DecoderSink {
     MessageBoxes& boxes_;
     ReadingHistory& history_;
 
+    std::vector<RecordingObserver*> observers_;
+
     Text temperatureUnitSuffix_;
     Text viscosityUnitSuffix_;
+    Text temperatureUnit_;  // the suffixes' units without their "]", for the observers
+    Text viscosityUnit_;
     Text row_;  // reused for every row, so that a row costs no allocation
     bool awaitingUser_ = false;
 };

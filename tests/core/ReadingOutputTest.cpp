@@ -44,6 +44,27 @@ TEST_F(ReadingOutputTest, UnitAnnouncementsSetColumnCaptionsAndTheHeader) {
               "05/12/2026,10:00:03,LCP,100,20.0,,0,Out of Range,10.2\r\n");
 }
 
+// Observers hear of every reading recorded, session file or not, with the units of its
+// message, and of every session started.
+TEST_F(ReadingOutputTest, ObserversHearOfEveryReadingWithItsUnits) {
+    struct Heard : RecordingObserver {
+        std::vector<std::tuple<Text, Text, Text, Text>> readings;  // date, hour, units
+        std::vector<std::string> sessions;
+        void ReadingRecorded(const RecordedReading& r) override {
+            readings.emplace_back(r.date, r.reading.Hour, r.temperatureUnit, r.viscosityUnit);
+        }
+        void SessionStarted(std::string_view path) override { sessions.emplace_back(path); }
+    } heard;
+    engine.Output().AddObserver(heard);
+    engine.Feed(Message("10:00:00", "100", "Lw"));
+    OpenNewSession(engine, dir.File("run.csv"));
+    engine.Feed(Message("10:00:01", "100", "20.0F", "mPas: 5"));
+    const std::vector<std::tuple<Text, Text, Text, Text>> readings{
+        {"05/12/2026", "10:00:00", "", "cP"}, {"05/12/2026", "10:00:01", "F", "mPas"}};
+    EXPECT_EQ(heard.readings, readings);
+    EXPECT_EQ(heard.sessions, std::vector<std::string>{dir.File("run.csv")});
+}
+
 // A byte its row cannot hold, where the instrument may send any (between the minutes and the
 // seconds, first in the spindle and in the viscosity), drops the message: no list entry, no row,
 // no "Start of process"; the next message is recorded as ever. The decimal separator is the
