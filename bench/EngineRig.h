@@ -1,7 +1,7 @@
 #pragma once
 // One engine as the tools wire it: no window, no event log file, and the session file type
 // under measurement.
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 #include "app/Engine.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"

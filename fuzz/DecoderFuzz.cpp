@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 #include "app/Engine.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"

@@ -1,4 +1,4 @@
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 
 #include <algorithm>
 #include <cstdio>

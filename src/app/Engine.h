@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 #include "decoder/Decoder.h"
 #include "recording/ReadingOutput.h"
 #include "recording/SessionState.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 #include "link/PortSelection.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"

@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "app/SimulatorText.h"
-#include "platform/qt/Windows1252.h"
+#include "platform/qt/QtText.h"
 
 namespace rheo {
 
@@ -67,7 +67,7 @@ void FormDebug::Start() {
     if (Combo1_->currentIndex() < 0) {
         return;  // no speed chosen yet: there is no period to run at
     }
-    const std::optional<double> speed = ParseSpeed(ToWindows1252(Combo1_->currentText()));
+    const std::optional<double> speed = ParseSpeed(FromQString(Combo1_->currentText()));
     if (!speed) {
         return;
     }
@@ -84,7 +84,7 @@ void FormDebug::Tick() {
     if (!link_.IsOpen()) {
         return;
     }
-    link_.Write(SimulatorText(clock_.TimeText(), ToWindows1252(Combo1_->currentText())));
+    link_.Write(SimulatorText(clock_.TimeText(), FromQString(Combo1_->currentText())));
 }
 
 }  // namespace rheo

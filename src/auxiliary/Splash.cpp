@@ -15,7 +15,7 @@
 #include "app/WebLink.h"
 #include "auxiliary/SplashLabel.h"
 #include "platform/qt/QtMessageBoxes.h"
-#include "vocabulary/Texts.h"
+#include "vocabulary/Captions.h"
 #include "vocabulary/Version.h"
 #ifdef Q_OS_WIN
 #include "platform/win32/Win32DesktopShell.h"

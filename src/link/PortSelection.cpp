@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "vocabulary/Texts.h"
+#include "vocabulary/Captions.h"
 
 namespace rheo {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 #include "app/Engine.h"
 #include "app/Startup.h"
 #include "link/PortSelection.h"

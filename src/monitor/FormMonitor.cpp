@@ -16,7 +16,7 @@
 #include "monitor/Pictures.h"
 #include "platform/DesktopShell.h"
 #include "platform/ProgramLocation.h"
-#include "platform/qt/Windows1252.h"
+#include "platform/qt/QtText.h"
 #include "recording/EventLog.h"
 #include "recording/SessionCommands.h"
 #include "recording/SessionState.h"
@@ -175,7 +175,7 @@ void FormMonitor::RefreshMonitor() {
 }
 
 void FormMonitor::SetColumnCaption(int column, const Text& caption) {
-    model_->SetColumnTitle(column, FromWindows1252(caption));
+    model_->SetColumnTitle(column, ToQString(caption));
 }
 
 void FormMonitor::SetCaption(const std::string& caption) {
@@ -189,11 +189,11 @@ void FormMonitor::SetCloseCommandEnabled(bool enabled) {
 }
 
 void FormMonitor::ShowPortMarks(const PortMarks& marks) {
-    Toolbar1_->Button(MonitorToolbar::kPortButton)->setText(FromWindows1252(marks.buttonCaption));
-    Toolbar1_->ShowPortLost(marks.lost, FromWindows1252(marks.toolTip));
+    Toolbar1_->Button(MonitorToolbar::kPortButton)->setText(ToQString(marks.buttonCaption));
+    Toolbar1_->ShowPortLost(marks.lost, ToQString(marks.toolTip));
     for (int entry = 1; entry <= 4; ++entry) {
         QAction* action = Toolbar1_->PortEntry(entry);
-        action->setText(FromWindows1252(marks.entries[entry - 1].text));
+        action->setText(ToQString(marks.entries[entry - 1].text));
         action->setEnabled(marks.entries[entry - 1].enabled);
     }
 }

@@ -1,6 +1,6 @@
 #include "monitor/ReadingListModel.h"
 
-#include "platform/qt/Windows1252.h"
+#include "platform/qt/QtText.h"
 
 namespace rheo {
 namespace {
@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t kCellCharacters = 259;
 
 QString Cell(const Text& value) {
-    return FromWindows1252(std::string_view(value).substr(0, kCellCharacters));
+    return ToQString(std::string_view(value).substr(0, kCellCharacters));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "vocabulary/Texts.h"
+#include "vocabulary/Captions.h"
 
 namespace rheo {
 

@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/TestSupport.h"
 #include "platform/qt/QtSingleInstance.h"
+#include "support/Fakes.h"
 #include "support/TestDesktop.h"
 
 namespace rheo::test {

@@ -15,9 +15,9 @@
 #include "app/SettingsStore.h"
 #include "app/SimulatorText.h"
 #include "auxiliary/FormDebug.h"
-#include "core/TestSupport.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/qt/QtSerialLink.h"
+#include "support/Fakes.h"
 
 namespace rheo::test {
 namespace {

@@ -16,8 +16,8 @@
 
 #include "app/WebLink.h"
 #include "auxiliary/Splash.h"
-#include "core/TestSupport.h"
 #include "platform/posix/PosixDesktopShell.h"
+#include "support/Fakes.h"
 #include "support/TestDesktop.h"
 
 namespace rheo::test {

@@ -1,10 +1,10 @@
 // vcfg.txt: created once with the defaults, otherwise read as it stands.
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "TestSupport.h"
+#include "support/Fakes.h"
 
 namespace rheo::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <random>
 
-#include "TestSupport.h"
+#include "support/Fakes.h"
 
 namespace rheo::test {
 namespace {

@@ -6,11 +6,11 @@
 
 #include <utility>
 
-#include "TestSupport.h"
 #include "app/SettingsStore.h"
 #include "link/PortSelection.h"
 #include "link/Reception.h"
 #include "platform/posix/FileRegistry.h"
+#include "support/Fakes.h"
 
 namespace rheo::test {
 namespace {

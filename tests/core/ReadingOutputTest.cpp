@@ -5,7 +5,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
-#include "TestSupport.h"
+#include "support/Fakes.h"
 
 namespace rheo::test {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "TestSupport.h"
+#include "support/Fakes.h"
 
 namespace rheo {
 namespace {

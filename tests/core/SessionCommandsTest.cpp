@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "TestSupport.h"
+#include "support/Fakes.h"
 
 namespace rheo::test {
 namespace {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "TestSupport.h"
+#include "support/Fakes.h"
 
 namespace rheo {
 namespace {

@@ -17,12 +17,12 @@
 #include "app/Engine.h"
 #include "app/PortMap.h"
 #include "app/SettingsStore.h"
-#include "core/TestSupport.h"
 #include "link/PortSelection.h"
 #include "link/Reception.h"
 #include "platform/LiveSessionFile.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/qt/QtSerialLink.h"
+#include "support/Fakes.h"
 
 namespace rheo::test {
 

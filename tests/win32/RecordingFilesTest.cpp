@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 #include "platform/LiveSessionFile.h"
 #include "platform/NewFile.h"
 #include "recording/EventLog.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "StandardStreams.h"
-#include "app/Configuration.h"
+#include "app/ConfigurationFile.h"
 #include "app/Engine.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"

@@ -14,14 +14,14 @@ class SerialOutput {
     SerialOutput(const SerialOutput&) = delete;
     SerialOutput& operator=(const SerialOutput&) = delete;
 
-    // "" or "-" for standard output. On failure, error() tells why.
+    // "" or "-" for standard output. On failure, Error() tells why.
     bool Open(const std::string& device);
     // A flag set by the stop signals' handler: a write they interrupt is given up.
     void SetStopFlag(const volatile std::sig_atomic_t* stop) { stop_ = stop; }
     // Writes all of the text; false on failure or when a stop signal interrupted it.
     bool Write(std::string_view text);
-    const std::string& error() const { return error_; }
-    bool brokenPipe() const { return brokenPipe_; }
+    const std::string& Error() const { return error_; }
+    bool BrokenPipe() const { return brokenPipe_; }
 
   private:
     const volatile std::sig_atomic_t* stop_ = nullptr;

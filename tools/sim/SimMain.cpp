@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     rheo::sim::SerialOutput output;
     output.SetStopFlag(&g_stop);
     if (!output.Open(options.device)) {
-        std::fprintf(stderr, "rheotrack-sim: %s\n", output.error().c_str());
+        std::fprintf(stderr, "rheotrack-sim: %s\n", output.Error().c_str());
         return 1;
     }
     const long period = options.intervalMs
@@ -181,10 +181,10 @@ int main(int argc, char** argv) {
         const rheo::Text text = options.vary ? variation.Next(time, options.rpm)
                                              : rheo::SimulatorText(time, options.rpm);
         if (!output.Write(text)) {
-            if (g_stop != 0 || output.brokenPipe()) {
+            if (g_stop != 0 || output.BrokenPipe()) {
                 break;  // stopped, or the reader went away: both are a normal end
             }
-            std::fprintf(stderr, "rheotrack-sim: write failed: %s\n", output.error().c_str());
+            std::fprintf(stderr, "rheotrack-sim: write failed: %s\n", output.Error().c_str());
             return 1;
         }
     }

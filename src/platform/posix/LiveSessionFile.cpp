@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "platform/posix/WholeWrite.h"
+#include "platform/WholeWrite.h"
 
 namespace rheo {
 
@@ -35,7 +35,7 @@ bool LiveSessionFile::Open(const std::string& path, bool truncate) {
 }
 
 bool LiveSessionFile::WriteLine(std::string_view bytes) {
-    return IsOpen() && WriteWholeOrTakeBack(static_cast<int>(handle_), bytes);
+    return IsOpen() && WriteWholeOrTakeBack(handle_, path_, bytes);
 }
 
 bool LiveSessionFile::CommitRow() {

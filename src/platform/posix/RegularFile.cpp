@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "platform/posix/WholeWrite.h"
+#include "platform/WholeWrite.h"
 
 namespace rheo {
 namespace {
@@ -49,7 +49,7 @@ bool AppendToRegularFile(const std::string& path, std::string_view bytes) {
     if (fd < 0) {
         return false;
     }
-    const bool written = WriteWholeOrTakeBack(fd, bytes);
+    const bool written = WriteWholeOrTakeBack(fd, path, bytes);
     return ::close(fd) == 0 && written;
 }
 

@@ -1,16 +1,14 @@
-#pragma once
+#include "platform/WholeWrite.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <string_view>
 
 namespace rheo {
 
-// Appends the bytes to the file behind fd (opened for appending). Bytes that cannot be written
-// whole (a full disk, a pulled medium) are taken back by cutting the file to its size before
-// them, so a file of lines never ends in a torn one that the next line would be glued to.
-inline bool WriteWholeOrTakeBack(int fd, std::string_view bytes) {
+bool WriteWholeOrTakeBack(std::intptr_t file, const std::string& /*path*/, std::string_view bytes) {
+    const int fd = static_cast<int>(file);
     struct stat before {};
     if (::fstat(fd, &before) != 0) {
         return false;

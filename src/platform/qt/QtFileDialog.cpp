@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "platform/qt/Windows1252.h"
+#include "platform/qt/QtText.h"
 
 namespace rheo {
 
@@ -23,12 +23,11 @@ QtFileDialog::~QtFileDialog() {
 }
 
 QString QtFileDialog::NameFilter(const FileFilter& filter) {
-    QString pattern = FromWindows1252(filter.pattern);
+    QString pattern = ToQString(filter.pattern);
     if (pattern == QLatin1String("*.*")) {
         pattern = QStringLiteral("*");
     }
-    return FromWindows1252(filter.description) + QStringLiteral(" (") + pattern +
-           QStringLiteral(")");
+    return ToQString(filter.description) + QStringLiteral(" (") + pattern + QStringLiteral(")");
 }
 
 std::optional<std::string> QtFileDialog::ChooseFile(const Text& title,
@@ -37,7 +36,7 @@ std::optional<std::string> QtFileDialog::ChooseFile(const Text& title,
     if (dialog_ == nullptr) {
         return std::nullopt;
     }
-    dialog_->setWindowTitle(FromWindows1252(title));
+    dialog_->setWindowTitle(ToQString(title));
     QStringList nameFilters;
     QString preset;
     for (const FileFilter& filter : filters) {

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "platform/qt/Windows1252.h"
+#include "platform/qt/QtText.h"
 
 namespace rheo {
 namespace {
@@ -25,8 +25,7 @@ QMessageBox::Icon IconOf(MessageIcon icon) {
 MessageAnswer QtMessageBoxes::Show(const Text& text, const Text& title, MessageIcon icon,
                                    MessageButtons buttons) {
     QWidget* parent = (parent_ && parent_->isVisible()) ? parent_.data() : nullptr;
-    QMessageBox box(IconOf(icon), FromWindows1252(title), FromWindows1252(text),
-                    QMessageBox::NoButton, parent);
+    QMessageBox box(IconOf(icon), ToQString(title), ToQString(text), QMessageBox::NoButton, parent);
     box.setObjectName("MessageBox");
     box.setTextFormat(Qt::PlainText);
     QPushButton* ok = box.addButton(QMessageBox::Ok);

@@ -1,48 +1,30 @@
-#include "platform/qt/Windows1252.h"
+#include "platform/qt/QtText.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <QList>
 
 #include "vocabulary/Windows1252.h"
 
 namespace rheo {
 
-QString FromWindows1252Table(std::string_view bytes) {
+QString ToQString(std::string_view windows1252) {
     QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size()));
-    for (char c : bytes) {
+    text.reserve(static_cast<qsizetype>(windows1252.size()));
+    for (char c : windows1252) {
         text.append(
             QChar(static_cast<char16_t>(Windows1252Character(static_cast<unsigned char>(c)))));
     }
     return text;
 }
 
-std::string ToWindows1252Table(const QString& text) {
-    std::string bytes;
+Text FromQString(const QString& text) {
+    // Character by character, not by UTF-16 unit: a character outside the Basic Multilingual
+    // Plane is one "?", not two.
+    Text bytes;
     bytes.reserve(static_cast<std::size_t>(text.size()));
-    for (QChar c : text) {
-        bytes.push_back(Windows1252Byte(c.unicode()));
+    for (const uint character : text.toUcs4()) {
+        bytes.push_back(Windows1252Byte(static_cast<char32_t>(character)));
     }
     return bytes;
-}
-
-QString FromWindows1252(std::string_view bytes) {
-    QStringDecoder decoder("windows-1252", QStringDecoder::Flag::Stateless);
-    if (!decoder.isValid()) {
-        return FromWindows1252Table(bytes);
-    }
-    QString text =
-        decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (decoder.hasError()) {
-        return FromWindows1252Table(bytes);
-    }
-    return text;
-}
-
-std::string ToWindows1252(const QString& text) {
-    // Characters outside the code page must become "?", whatever substitute a codec would
-    // choose, so the table decides; it agrees with the codec on every character it has.
-    return ToWindows1252Table(text);
 }
 
 }  // namespace rheo

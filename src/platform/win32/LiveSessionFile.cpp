@@ -1,6 +1,7 @@
 #include "platform/LiveSessionFile.h"
 
-#include "platform/win32/WholeWrite.h"
+#include "platform/WholeWrite.h"
+#include "platform/win32/DiskFile.h"
 
 namespace rheo {
 namespace {
@@ -29,7 +30,7 @@ bool LiveSessionFile::Open(const std::string& path, bool truncate) {
 }
 
 bool LiveSessionFile::WriteLine(std::string_view bytes) {
-    return IsOpen() && WriteWholeOrTakeBack(AsHandle(handle_), path_, bytes);
+    return IsOpen() && WriteWholeOrTakeBack(handle_, path_, bytes);
 }
 
 bool LiveSessionFile::CommitRow() {

@@ -1,6 +1,9 @@
 #include "platform/RegularFile.h"
 
-#include "platform/win32/WholeWrite.h"
+#include <algorithm>
+
+#include "platform/WholeWrite.h"
+#include "platform/win32/DiskFile.h"
 
 namespace rheo {
 
@@ -31,7 +34,7 @@ bool AppendToRegularFile(const std::string& path, std::string_view bytes) {
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    const bool written = WriteWholeOrTakeBack(file, path, bytes);
+    const bool written = WriteWholeOrTakeBack(reinterpret_cast<std::intptr_t>(file), path, bytes);
     return CloseHandle(file) && written;
 }
 
