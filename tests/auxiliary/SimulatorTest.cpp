@@ -22,14 +22,20 @@
 namespace rheo::test {
 namespace {
 
-TEST(SimulatorText, IsThreeLinesAndThePeriodOneRevolutionRoundedHalfToEven) {
+TEST(SimulatorText, IsTheInstrumentsThreeLines) {
     EXPECT_EQ(SimulatorText("14:05:09", "0.3"),
               "14:05:09   sp: LCP    rpm: 0.3   T: 27.5C\rcP: 00000000\r %: 10.2\r");
+}
+
+TEST(SimulatorPeriodMs, IsOneRevolutionRoundedHalfToEven) {
     for (const auto& [rpm, period] : std::vector<std::pair<double, int>>{
              {24000, 2}, {8000, 8}, {7, 8571}, {1e-9, std::numeric_limits<int>::max()}}) {
         EXPECT_EQ(SimulatorPeriodMs(rpm), period) << rpm;  // 2.5 ms gives 2, 7.5 ms gives 8
     }
-    // Written with a point whatever the user's locale; anything else is no speed.
+}
+
+// Written with a point whatever the user's locale; anything else is no speed.
+TEST(ParseSpeed, TakesOnlyAPositiveNumberWithAPoint) {
     for (std::string_view bad : {"1,5", "", "fast", "0", "-2", "2 "}) {
         EXPECT_FALSE(ParseSpeed(bad)) << bad;
     }
@@ -65,7 +71,9 @@ TEST(FormDebug, RunsAtOneRevolutionOfTheChosenSpeedWritingOnlyToAnOpenPort) {
     EXPECT_EQ(timer->interval(), 200000);
     choose("200");
     QTest::qWait(400);  // a tick with the port closed: nothing written, still running
-    ASSERT_TRUE(link.Open() && timer->isActive() && timer->interval() == 300);
+    ASSERT_TRUE(link.Open());
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 300);
     EXPECT_EQ(socat.readAllStandardOutput(), "");
     combo->setCurrentIndex(combo->findText("100"));  // the text changes at once, the period not
     const QByteArray text = QByteArray::fromStdString(SimulatorText("14:05:09", "100"));

@@ -49,7 +49,8 @@ TEST(Splash, StartupClosesByItselfAfterThreeSecondsAboutOnlyByCloseAndNeitherByE
         QObject context;
         QTimer::singleShot(actAfterMs, &context, [&] {
             auto* splash = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            ASSERT_TRUE(splash != nullptr && splash->objectName() == "Splash");
+            ASSERT_NE(splash, nullptr);
+            EXPECT_EQ(splash->objectName(), "Splash");
             auto* close = splash->findChild<QLabel*>("Label5");
             auto* link = splash->findChild<QLabel*>("Picture1");
             auto* picture = splash->findChild<QLabel*>("Picture2");

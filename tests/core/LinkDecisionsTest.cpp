@@ -82,7 +82,8 @@ TEST_F(LostPort, IsTriedOnceASecondQuietlyThroughALongOutageAndComesBackAsItWas)
 
     link.openable = true;
     Ticks(10);
-    EXPECT_TRUE(link.open && link.PortNumber() == 1);
+    EXPECT_TRUE(link.open);
+    EXPECT_EQ(link.PortNumber(), 1);
     EXPECT_EQ(selection.State(), LinkState::Open);
     EXPECT_EQ(view.marks, OpenMarks(1));
     EXPECT_EQ(log.events, (Events{{EventKind::PortLost, "1"}, {EventKind::PortBack, "1"}}));

@@ -159,10 +159,12 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
         engine.Feed(Message());
     }
     const std::string full = ReadFile(path);
-    EXPECT_TRUE(boxes.shown.size() == 1 && !file.IsOpen() &&
-                engine.Session().SessionFilePath.empty());
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(engine.Session().SessionFilePath, "");
     EXPECT_GT(full.size(), 20000u);
-    EXPECT_TRUE(full.ends_with(",10.2\r\n"));
+    EXPECT_EQ(full.substr(full.rfind('\n', full.size() - 2) + 1),
+              "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n");
 
     std::filesystem::remove(filler);
     EXPECT_TRUE(engine.StartSession(path, SessionStart::Append));
@@ -171,10 +173,8 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
     ::umount2(disk.c_str(), MNT_DETACH);
 }
 
-// Beside the golden capture's lines: a start line without its text, the overflow line, and a log
-// that cannot be written (no folder; a FIFO or a device is not even tried), which is not the
-// caller's problem.
-TEST(EventLogTest, OverflowLineAndAnUnwritableLogSkipsTheLine) {
+// Beside the golden capture's lines: a start line without its text, and the overflow line.
+TEST(EventLogTest, StartLineWithoutItsTextAndOverflowLine) {
     TempDir dir;
     FixedClock clock("05/12/2026", "14:06:11");
     EventLog log(dir.File("vlog.txt"), clock);
@@ -183,6 +183,13 @@ TEST(EventLogTest, OverflowLineAndAnUnwritableLogSkipsTheLine) {
     EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
               "05/12/2026 14:06:11 Start of process\r\n"
               "05/12/2026 14:06:11 Temperature overflow::y\r\n");
+}
+
+// A log that cannot be written (no folder; a FIFO or a device is not even tried) skips the line
+// and says so, which is not the caller's problem; a log without a file says nothing.
+TEST(EventLogTest, AnUnwritableLogSkipsTheLine) {
+    TempDir dir;
+    FixedClock clock("05/12/2026", "14:06:11");
     ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/null", dir.File("null"));
     for (const char* name : {"missing/vlog.txt", "fifo", "null"}) {
@@ -190,7 +197,9 @@ TEST(EventLogTest, OverflowLineAndAnUnwritableLogSkipsTheLine) {
         EventLog(dir.File(name), clock).LogEvent(EventKind::ProcessStart, "");
         EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot write"), std::string::npos);
     }
+    testing::internal::CaptureStderr();
     EventLog(std::nullopt, clock).LogEvent(EventKind::ProcessStart, "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

@@ -25,8 +25,8 @@ class SessionCommandsTest : public EngineOnDisk {
 };
 
 // A new session: the question is about the final name, a cancelled question or dialog keeps the
-// running session (no second header); closing ends the run, the next reading starts a new one.
-TEST_F(SessionCommandsTest, NewSessionAsksAboutTheFinalNameAndWritesTheHeaderOnceAndCloseEndsIt) {
+// running session (no second header).
+TEST_F(SessionCommandsTest, NewSessionAsksAboutTheFinalName) {
     dialog.answer = dir.File("a.csv");
     commands.NuevoArchivo();
     engine.Feed(Message("10:00:00"));
@@ -47,10 +47,18 @@ TEST_F(SessionCommandsTest, NewSessionAsksAboutTheFinalNameAndWritesTheHeaderOnc
     boxes.answer = MessageAnswer::Ok;
     commands.NuevoArchivo();
     engine.Feed(Message("10:00:02"));
+    EXPECT_EQ(ReadFile(dir.File("b.csv")), kHeader + Row("10:00:02"));
+}
+
+// Closing ends the session and the run of readings: the next reading starts a new one.
+TEST_F(SessionCommandsTest, CloseEndsTheSessionAndTheRun) {
+    dialog.answer = dir.File("a.csv");
+    commands.NuevoArchivo();
+    engine.Feed(Message("10:00:02"));
     commands.CerrarArchivo();
     EXPECT_EQ(view.caption, "Incoming data - No file selected");
     engine.Feed(Message("10:00:03"));
-    EXPECT_EQ(ReadFile(dir.File("b.csv")), kHeader + Row("10:00:02"));
+    EXPECT_EQ(ReadFile(dir.File("a.csv")), kHeader + Row("10:00:02"));
     EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
               "05/12/2026 14:05:40 Start of process\r\n"
               "05/12/2026 14:05:40 Start of process\r\n");

@@ -64,8 +64,8 @@ void GuiTest::CommandsAndSessionsThroughTheToolbarAndTheMenu() {
         QCOMPARE(host.dialog.lastFilters.size(), step.filters);
         QCOMPARE(monitor.windowTitle().toStdString(),
                  "Incoming data - " + (step.session.empty() ? "No file selected" : step.session));
-        QVERIFY(toolbar->findChild<QWidget*>("BCerrar")->isEnabled() == !step.session.empty() &&
-                menu->MArchClose->isEnabled() == !step.session.empty());
+        QCOMPARE(toolbar->findChild<QWidget*>("BCerrar")->isEnabled(), !step.session.empty());
+        QCOMPARE(menu->MArchClose->isEnabled(), !step.session.empty());
         host.Feed(++n);
         QCOMPARE(ReadFile(step.file), step.content);
     }

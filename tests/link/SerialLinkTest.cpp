@@ -1,5 +1,5 @@
 // The QSerialPort link on socat pseudo-terminal pairs: every byte, the line settings and
-// exclusive use; a session through an endless field and a pulled adapter. (The receive tick's
+// exclusive use; a session through a pulled adapter. (The receive tick's
 // rules without a port: LinkDecisionsTest.)
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -50,10 +50,10 @@ TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusive
     EXPECT_TRUE(second.Open());
 }
 
-// A session on a real line: a megabyte-long field drops its message and freezes nothing; the
-// adapter pulled is reported once and quietly, and plugged in again under the same name its
-// port opens by itself and the readings go on into the same file.
-TEST_F(SerialLink, ASessionOutlivesAnEndlessFieldAndAPulledAdapter) {
+// A session on a real line: the adapter pulled is reported once and quietly, and plugged in
+// again under the same name its port opens by itself and the readings go on into the same file.
+// (An endless field: DecoderTest.)
+TEST_F(SerialLink, ASessionOutlivesAPulledAdapter) {
     PtyPair* pair = &Pair(1);
     Station station(store_, portMap_, dir_.File("vlog.txt"));
     const std::string session = dir_.File("run.csv");
@@ -66,14 +66,8 @@ TEST_F(SerialLink, ASessionOutlivesAnEndlessFieldAndAPulledAdapter) {
                    ? -1
                    : std::count(content.begin(), content.end(), '\n');
     };
-    ASSERT_TRUE(pair->Send("10:00:00   sp: LCP    rpm: 100   T: "));
-    for (int piece = 0; piece < 256; ++piece) {
-        ASSERT_TRUE(pair->Send(std::string(4096, '1')));
-        QTest::qWait(1);
-    }
-    ASSERT_TRUE(pair->Send("C\rcP: 1\r %: 1\r" + Message("10:00:01")));
+    ASSERT_TRUE(pair->Send(Message("10:00:01")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return rows("10:00:01") == 2; }));
-    EXPECT_EQ(station.engine.Output().History().HistoryIndex, 1);
     const std::string storeBefore = StoreText();
 
     pairs_.clear();

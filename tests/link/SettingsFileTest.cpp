@@ -77,7 +77,8 @@ TEST_F(SettingsFile, LinksSpecialAndHugeFilesCountAsNoStore) {
         EXPECT_EQ(StoreText(), "[Software\\Kavrel\\Quelmar]\n\"Puerto\"=dword:00000002\n");
         struct stat info {};
         ASSERT_EQ(::lstat(store.c_str(), &info), 0);
-        EXPECT_TRUE(S_ISREG(info.st_mode) && info.st_nlink == 1);
+        EXPECT_EQ(info.st_mode & S_IFMT, static_cast<mode_t>(S_IFREG));
+        EXPECT_EQ(info.st_nlink, 1u);
         EXPECT_EQ(info.st_mode & 07777, 0664u);
     }
     EXPECT_EQ(ReadFile(secret), text) << "the linked file is left alone";

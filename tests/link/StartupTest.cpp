@@ -39,7 +39,8 @@ class StartupTest : public LinkTest {
     std::filesystem::path previous_;
 };
 
-TEST_F(StartupTest, ASecondCopyIsRefusedAndTheStoredPortIsOpenBeforeTheMainWindow) {
+// A second copy is refused; the stored port is open before the main window shows.
+TEST_F(StartupTest, EachRunShowsItsScreensInOrder) {
     const std::string programConfig = ExecutableDirectory() + "/vcfg.txt";
     std::filesystem::remove(programConfig);
     Pair(2);
@@ -81,8 +82,9 @@ TEST_F(StartupTest, ASecondCopyIsRefusedAndTheStoredPortIsOpenBeforeTheMainWindo
         }
     }
     const ShownMessage& box = station.boxes.shown[0];  // the refusal
-    EXPECT_TRUE(box.title == "RHEOTRACKPANEL" && box.icon == MessageIcon::None &&
-                box.buttons == MessageButtons::Ok);
+    EXPECT_EQ(box.title, "RHEOTRACKPANEL");
+    EXPECT_EQ(box.icon, MessageIcon::None);
+    EXPECT_EQ(box.buttons, MessageButtons::Ok);
     EXPECT_EQ(StoredPort(store_), 3) << "a port that cannot open stays stored";
 }
 
