@@ -17,6 +17,7 @@
 #include "auxiliary/FormDebug.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/qt/QtSerialLink.h"
+#include "platform/qt/QtText.h"
 #include "support/Fakes.h"
 
 namespace rheo::test {
@@ -39,6 +40,13 @@ TEST(ParseSpeed, TakesOnlyAPositiveNumberWithAPoint) {
     for (std::string_view bad : {"1,5", "", "fast", "0", "-2", "2 "}) {
         EXPECT_FALSE(ParseSpeed(bad)) << bad;
     }
+}
+
+// What the simulator window takes from its typed speed: one byte a character, "?" for one the code
+// page lacks, a character beyond the basic plane included.
+TEST(QtText, OneByteACharacter) {
+    EXPECT_EQ(FromQString(QString::fromUtf8("\u20AC \U0001F600 \u00BA")), "\x80 ? \xBA");
+    EXPECT_EQ(ToQString("\x80\xBA\x81"), QString::fromUtf8("\u20AC\u00BA\u0081"));
 }
 
 TEST(FormDebug, RunsAtOneRevolutionOfTheChosenSpeedWritingOnlyToAnOpenPort) {
