@@ -222,7 +222,8 @@ else
     done
     rows() { cat "/var/lib/rheotrackpanel/test-bench$1"/test-bench$1_*.csv 2>/dev/null |
         grep -c ":00:0[123]" || true; }
-    await [ "$(rows 1)" = 3 ] && await [ "$(rows 2)" = 3 ] ||
+    all_rows() { [ "$(rows 1)" = 3 ] && [ "$(rows 2)" = 3 ]; }
+    await all_rows ||
         fail "the instances wrote $(rows 1) and $(rows 2) rows of 3: $(cat "$out"/*.stderr)"
     kill -TERM "${instances[@]}"
     for pid in "${instances[@]}"; do wait "$pid" || fail "an instance did not end with 0 on SIGTERM"; done
