@@ -65,9 +65,9 @@ if(UNIX AND NOT APPLE)
                    ${RHEO_GENERATED_DOCS}/changelog.Debian @ONLY)
     set(RHEO_GZIPPED ${RHEO_GENERATED_DOCS}/changelog.Debian)
     foreach(program rheotrackpanel rheotrack-replay rheotrack-sim rheotrack-logger)
-        list(APPEND RHEO_GZIPPED ${RHEO_PACKAGING_DIR}/man/${program}.1)
-        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                     ${RHEO_PACKAGING_DIR}/man/${program}.1)
+        configure_file(${RHEO_PACKAGING_DIR}/man/${program}.1.in
+                       ${RHEO_GENERATED_DOCS}/${program}.1 @ONLY)
+        list(APPEND RHEO_GZIPPED ${RHEO_GENERATED_DOCS}/${program}.1)
     endforeach()
     foreach(page IN LISTS RHEO_GZIPPED)
         cmake_path(GET page FILENAME name)
