@@ -162,8 +162,11 @@ done
 # systemd-analyze verify wants the program to exist; until the package holds it, a stub.
 checked="$operator_dir/rheotrack-logger@bench1.service"
 logger=/usr/bin/rheotrack-logger
-[ -x "$logger" ] || { logger="$operator_dir/stub-logger"; printf '#!/bin/sh\n' >"$logger"; }
-chmod 755 "$logger"
+if [ ! -x "$logger" ]; then
+    logger="$operator_dir/stub-logger"
+    printf '#!/bin/sh\n' >"$logger"
+    chmod 755 "$logger"
+fi
 sed "s|/usr/bin/rheotrack-logger|$logger|" "$unit" >"$checked"
 systemd-analyze verify "$checked" >"$out/verify.log" 2>&1 ||
     { cat "$out/verify.log"; fail "systemd-analyze verify rejects the unit"; }
@@ -199,7 +202,8 @@ else
             fi
         done
         (cd "$state" && exec setpriv --reuid=rheotrack --regid=dialout --clear-groups \
-            env -i PATH=/usr/sbin:/usr/bin HOME=/ USER=rheotrack LOGNAME=rheotrack \
+            env -i PATH=/usr/sbin:/usr/bin HOME="$(getent passwd rheotrack | cut -d: -f6)" \
+            USER=rheotrack LOGNAME=rheotrack \
             STATE_DIRECTORY="$state" RHEOTRACK_LOGGER_OPTIONS="$options" "${command[@]}" \
             2>"$out/$name.stderr") &
         pids+=($!)
@@ -212,8 +216,10 @@ else
         pids+=($!)
         await test -e "$operator_dir/line$n-instrument" || fail "socat made no pair $n"
         start_instance "test-bench$n" "$operator_dir/line$n"
+        pty="$(readlink -f "$operator_dir/line$n")"
+        holds() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q " $2\$"; }
+        await holds "${instances[-1]}" "$pty" || fail "instance $n did not open its line"
     done
-    sleep 2
     for n in 1 2; do
         for s in 01 02 03; do
             printf '1%s:00:%s   sp: LCP    rpm: 100   T: 27.5C\rcP: 00001250\r %%: 10.2\r' \
@@ -226,7 +232,9 @@ else
     await all_rows ||
         fail "the instances wrote $(rows 1) and $(rows 2) rows of 3: $(cat "$out"/*.stderr)"
     kill -TERM "${instances[@]}"
-    for pid in "${instances[@]}"; do wait "$pid" || fail "an instance did not end with 0 on SIGTERM"; done
+    for pid in "${instances[@]}"; do
+        wait "$pid" || fail "an instance did not end with exit status 0 on SIGTERM"
+    done
     for n in 1 2; do
         state=/var/lib/rheotrackpanel/test-bench$n
         files=("$state"/test-bench${n}_"$(date +%Y-%m-%d)".csv)
