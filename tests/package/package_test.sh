@@ -181,7 +181,8 @@ echo "logger service unit: exposure $exposure"
 # rheotrack and group dialout, with the manager's environment, in a state folder made as
 # StateDirectory= makes it; SIGTERM ends each, leaving whole rows in its own daily file.
 if [ ! -x /usr/bin/rheotrack-logger ]; then
-    echo "SKIP two logger instances: the package holds no /usr/bin/rheotrack-logger yet"
+    echo "two logger instances: the package holds no /usr/bin/rheotrack-logger yet" |
+        tee "$out/skipped.txt"
 else
     start_instance() { # NAME DEVICE
         local name=$1 state=/var/lib/rheotrackpanel/$1 word words=() command=()
