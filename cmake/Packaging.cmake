@@ -6,10 +6,16 @@
 #
 # On Windows (a MinGW-w64 cross build) the installer and the zip come from WindowsPackaging.cmake.
 #
-# The executables bring their own install rules (src/ and tools/).
+# The executables bring their own install rules (src/ and tools/), but for the logger: its rule
+# is here, taken only when this tree builds it.
 
 set(RHEO_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
 cmake_path(NORMAL_PATH RHEO_PACKAGING_DIR)
+
+# The headless logger, when this tree has it, goes beside the other programs.
+if(TARGET rheotrack-logger)
+    install(TARGETS rheotrack-logger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 if(UNIX AND NOT APPLE)
     # Menu entry.
@@ -32,13 +38,9 @@ if(UNIX AND NOT APPLE)
         message(WARNING "No application icon in resources/toolbar: the menu entry has none")
     endif()
 
-    # The headless logger, when this tree has it, and its service: a systemd template unit
-    # (one instance per instrument), the system user it runs as, and the example of an
-    # instance's options. The unit and the user come with the package either way, so that a
-    # logger built beside it finds them.
-    if(TARGET rheotrack-logger)
-        install(TARGETS rheotrack-logger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    endif()
+    # The headless logger's service: a systemd template unit (one instance per instrument),
+    # the system user it runs as, and the example of an instance's options. They come with the
+    # package whether or not this tree builds the logger.
     install(FILES ${RHEO_PACKAGING_DIR}/systemd/rheotrack-logger@.service
             DESTINATION lib/systemd/system)
     install(FILES ${RHEO_PACKAGING_DIR}/systemd/rheotrackpanel.sysusers
