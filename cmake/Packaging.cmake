@@ -1,14 +1,21 @@
 # Installation of the desktop integration (menu entry and icon) and the Debian package.
 #
-#   cmake --install BUILD [--prefix DIR]     the program, the tools, the menu entry, the icon
+#   cmake --install BUILD [--prefix DIR]     the programs, the menu entry, the icon, the logger
+#                                            service, the manual pages
 #   cpack --config BUILD/CPackConfig.cmake   rheotrackpanel_<version>-1_<arch>.deb
 #
 # On Windows (a MinGW-w64 cross build) the installer and the zip come from WindowsPackaging.cmake.
 #
-# The executables bring their own install rules (src/ and tools/).
+# The executables bring their own install rules (src/ and tools/), but for the logger: its rule
+# is here, taken only when this tree builds it.
 
 set(RHEO_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
 cmake_path(NORMAL_PATH RHEO_PACKAGING_DIR)
+
+# The headless logger, when this tree has it, goes beside the other programs.
+if(TARGET rheotrack-logger)
+    install(TARGETS rheotrack-logger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 if(UNIX AND NOT APPLE)
     # Menu entry.
@@ -30,7 +37,63 @@ if(UNIX AND NOT APPLE)
     if(RHEO_ICONS_FOUND EQUAL 0)
         message(WARNING "No application icon in resources/toolbar: the menu entry has none")
     endif()
+
+    # The headless logger's service: a systemd template unit (one instance per instrument),
+    # the system user it runs as, and the example of an instance's options. They come with the
+    # package whether or not this tree builds the logger.
+    install(FILES ${RHEO_PACKAGING_DIR}/systemd/rheotrack-logger@.service
+            DESTINATION lib/systemd/system)
+    install(FILES ${RHEO_PACKAGING_DIR}/systemd/rheotrackpanel.sysusers
+            DESTINATION lib/sysusers.d RENAME rheotrackpanel.conf)
+    # The instances' options live in /etc, where the unit reads them, also when the prefix is
+    # /usr (the package); under any other prefix in PREFIX/etc.
+    set(RHEO_LOGGER_EXAMPLE ${RHEO_PACKAGING_DIR}/logger/example.conf)
+    install(CODE "
+        if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+            set(rheo_etc /etc)
+        else()
+            set(rheo_etc \"\${CMAKE_INSTALL_PREFIX}/etc\")
+        endif()
+        file(INSTALL DESTINATION \"\${rheo_etc}/rheotrackpanel/logger\" TYPE FILE
+             FILES \"${RHEO_LOGGER_EXAMPLE}\")")
+
+    # Documentation as Debian has it: the copyright file, the package's changelog and a manual
+    # page per program, compressed with gzip -9n (no name or time stamp, so the same bytes at
+    # every build). They are compressed here, at configuration, since cpack builds nothing.
+    set(RHEO_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/rheotrackpanel)
+    set(RHEO_GENERATED_DOCS ${CMAKE_BINARY_DIR}/packaging)
+    find_program(RHEO_GZIP gzip REQUIRED)
+    configure_file(${RHEO_PACKAGING_DIR}/debian/changelog.in
+                   ${RHEO_GENERATED_DOCS}/changelog.Debian @ONLY)
+    set(RHEO_GZIPPED ${RHEO_GENERATED_DOCS}/changelog.Debian)
+    foreach(program rheotrackpanel rheotrack-replay rheotrack-sim rheotrack-logger)
+        configure_file(${RHEO_PACKAGING_DIR}/man/${program}.1.in
+                       ${RHEO_GENERATED_DOCS}/${program}.1 @ONLY)
+        list(APPEND RHEO_GZIPPED ${RHEO_GENERATED_DOCS}/${program}.1)
+    endforeach()
+    foreach(page IN LISTS RHEO_GZIPPED)
+        cmake_path(GET page FILENAME name)
+        execute_process(COMMAND ${RHEO_GZIP} -9n -c ${page}
+                        OUTPUT_FILE ${RHEO_GENERATED_DOCS}/${name}.gz
+                        COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+    install(FILES ${RHEO_PACKAGING_DIR}/debian/copyright DESTINATION ${RHEO_DOC_DIR})
+    install(FILES ${RHEO_PACKAGING_DIR}/debian/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME rheotrackpanel)
+    install(FILES ${RHEO_GENERATED_DOCS}/changelog.Debian.gz DESTINATION ${RHEO_DOC_DIR})
+    foreach(program rheotrackpanel rheotrack-replay rheotrack-sim rheotrack-logger)
+        install(FILES ${RHEO_GENERATED_DOCS}/${program}.1.gz
+                DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endforeach()
 endif()
+
+# What the package holds, to build before cpack (which builds nothing itself).
+add_custom_target(rheo_packaged_programs)
+foreach(program rheotrackpanel rheotrack-replay rheotrack-sim rheotrack-logger)
+    if(TARGET ${program})
+        add_dependencies(rheo_packaged_programs ${program})
+    endif()
+endforeach()
 
 # ---- Package --------------------------------------------------------------------------------
 
@@ -40,12 +103,15 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "RHEOTRACKPANEL maintainers <rheotrackpanel@kavrel.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "data logger for a rotational viscometer on a serial port")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "RHEOTRACKPANEL listens to a rotational viscometer on one of the first four serial\n"
-    "ports, lists its last twenty readings (time, spindle, speed, temperature, viscosity,\n"
-    "torque) and appends every reading to a separated-text session file while one is open.\n"
-    "Instrument errors and the start and abnormal end of a recording run go to an event log.\n"
-    "The package also holds rheotrack-replay, which turns a captured serial stream into the\n"
-    "session file the program would write, and rheotrack-sim, which plays the instrument.")
+    "RHEOTRACKPANEL listens to a rotational viscometer on one of the first four\n"
+    "serial ports, lists its last twenty readings (time, spindle, speed,\n"
+    "temperature, viscosity, torque) and appends every reading to a separated-text\n"
+    "session file while one is open. Instrument errors and the start and abnormal\n"
+    "end of a recording run go to an event log.\n"
+    "The package also holds rheotrack-replay, which turns a captured serial stream\n"
+    "into the session file the program would write, rheotrack-sim, which plays the\n"
+    "instrument, and the service rheotrack-logger@.service, which runs one headless\n"
+    "logger per instrument.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY ${CPACK_PACKAGE_NAME})
 set(CPACK_STRIP_FILES TRUE)
 
@@ -73,10 +139,11 @@ if(UNIX AND NOT APPLE)
     # by which GIO finds the browser for the web link and the viewer for the log.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, shared-mime-info")
 
-    # postinst creates the machine-wide settings store, writable by the dialout group;
-    # postrm removes it on purge.
-    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-        ${RHEO_PACKAGING_DIR}/debian/postinst ${RHEO_PACKAGING_DIR}/debian/postrm)
+    # postinst creates the machine-wide settings store, writable by the dialout group, and the
+    # logger service's user; postrm removes the store on purge. The example of a logger's
+    # options is a configuration file that an upgrade leaves as the administrator edited it.
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${RHEO_PACKAGING_DIR}/debian/postinst
+        ${RHEO_PACKAGING_DIR}/debian/postrm ${RHEO_PACKAGING_DIR}/debian/conffiles)
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 elseif(WIN32)
     include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackaging.cmake)

@@ -4,8 +4,21 @@
 #   cpack --config BUILD/CPackConfig.cmake   rheotrackpanel-<version>-win64.exe (NSIS installer)
 #                                            rheotrackpanel-<version>-win64.zip (portable folder)
 #
-# Both hold the same files, side by side in one folder: the three programs and the licence. The
+# Both hold the same files, side by side in one folder: the programs and the licence. The
 # programs are static, so nothing else is needed on a Windows without Qt or a compiler.
+
+# Every program, and the installer and its uninstaller, show the application's emblem.
+set(RHEO_EMBLEM_ICON ${CMAKE_CURRENT_LIST_DIR}/../resources/rheotrackpanel.ico)
+cmake_path(NORMAL_PATH RHEO_EMBLEM_ICON)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/../resources/emblem.rc.in
+               ${CMAKE_BINARY_DIR}/resources/emblem.rc @ONLY)
+foreach(program rheotrackpanel rheotrack-replay rheotrack-sim rheotrack-logger)
+    if(TARGET ${program})
+        target_sources(${program} PRIVATE ${CMAKE_BINARY_DIR}/resources/emblem.rc)
+    endif()
+endforeach()
+set(CPACK_NSIS_MUI_ICON ${RHEO_EMBLEM_ICON})
+set(CPACK_NSIS_MUI_UNIICON ${RHEO_EMBLEM_ICON})
 
 set(RHEO_LICENSE_FILE ${CMAKE_CURRENT_LIST_DIR}/../LICENSE)
 cmake_path(NORMAL_PATH RHEO_LICENSE_FILE)

@@ -12,6 +12,9 @@ Written files:
     hot-1.png .. hot-5.png  ImageList1: the same five commands, lit, for a hovered button
     hot-6.png               ImageList1 place 6: the emblem again
     app-16.png .. app-128.png  the emblem as the application icon
+    rheotrackpanel.ico      the emblem in 16, 24, 32, 48, 64, 128 and 256 pixels, the icon of
+                            the Windows programs and installer (resources/rheotrackpanel.rc);
+                            written beside this script, or into OUTDIR
 """
 
 import math
@@ -123,16 +126,51 @@ class Canvas:
 
 
 def write_png(path, size, rows):
+    with open(path, "wb") as f:
+        f.write(png_bytes(size, rows))
+
+
+def png_bytes(size, rows):
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
     raw = b"".join(b"\x00" + row for row in rows)
-    png = (b"\x89PNG\r\n\x1a\n" +
-           chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
-           chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def dib_bytes(size, rows):
+    """A 32-bit icon image as Windows stores it: a BITMAPINFOHEADER of twice the height, the
+    BGRA rows bottom-up, then the 1-bit mask (set where the picture is fully transparent)."""
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
+    colour = bytearray()
+    mask = bytearray()
+    stride = (size + 31) // 32 * 4
+    for row in reversed(rows):
+        bits = bytearray(stride)
+        for x in range(size):
+            r, g, b, a = row[4 * x:4 * x + 4]
+            colour += bytes((b, g, r, a))
+            if a == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    return header + bytes(colour) + bytes(mask)
+
+
+def write_ico(path, images):
+    """An .ico of (size, rows) images: uncompressed below 256 pixels, which every reader of
+    icons takes (the installer builder too), PNG at 256 as Windows keeps its large icons."""
+    entries = [png_bytes(size, rows) if size >= 256 else dib_bytes(size, rows)
+               for size, rows in images]
+    data = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for (size, _), entry in zip(images, entries):
+        data += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(entry), offset)
+        offset += len(entry)
     with open(path, "wb") as f:
-        f.write(png)
+        f.write(data + b"".join(entries))
 
 
 def rgb(hex_text, alpha=1.0):
@@ -251,8 +289,11 @@ def main():
     emblem = render(draw_emblem, 21)
     write_png(os.path.join(out, "tb-6.png"), 21, emblem)
     write_png(os.path.join(out, "hot-6.png"), 21, emblem)
+    icons = {size: render(draw_emblem, size) for size in (16, 24, 32, 48, 64, 128, 256)}
     for size in (16, 32, 48, 64, 128):
-        write_png(os.path.join(out, "app-%d.png" % size), size, render(draw_emblem, size))
+        write_png(os.path.join(out, "app-%d.png" % size), size, icons[size])
+    ico_dir = out if len(sys.argv) > 1 else here
+    write_ico(os.path.join(ico_dir, "rheotrackpanel.ico"), sorted(icons.items()))
 
 
 if __name__ == "__main__":

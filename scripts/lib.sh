@@ -76,7 +76,7 @@ release_build() {
     mkdir -p "$build"
     cmake -S "$here" --preset package -B "$build" \
         >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; return 1; }
-    cmake --build "$build" -j "$(nproc)" --target rheotrackpanel rheotrack-replay rheotrack-sim \
+    cmake --build "$build" -j "$(nproc)" --target rheo_packaged_programs \
         >"$build/build.log" 2>&1 || { tail -n 60 "$build/build.log" >&2; return 1; }
     echo "$build"
 }

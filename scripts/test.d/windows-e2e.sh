@@ -22,7 +22,7 @@ fail() {
 }
 
 packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis cmake ninja-build qt6-base-dev
-    qt6-base-dev-tools xvfb xauth xdotool socat imagemagick unzip procps python3)
+    qt6-base-dev-tools xvfb xauth xdotool socat imagemagick unzip procps python3 icoutils)
 source "$root/scripts/lib.sh"
 why="$(try_packages "${packages[@]}")" || skip "$why"
 
@@ -60,6 +60,14 @@ for exe in rheotrackpanel rheotrack-replay rheotrack-sim; do
     echo "-- $exe.exe imports: $(echo $imports)"
 done
 grep -q "GNU GENERAL PUBLIC LICENSE" "$folder/LICENSE.txt" || fail "no licence in the folder"
+# Explorer shows the emblem for every program and for the installer: the icon group each
+# carries is resources/rheotrackpanel.ico, every size of it (wrestool pads what it extracts).
+emblem="$root/resources/rheotrackpanel.ico"
+for exe in "$folder"/*.exe "$installer"; do
+    wrestool -x -t14 "$exe" >"$build/icon.ico" 2>/dev/null &&
+        cmp -s -n "$(stat -c %s "$emblem")" "$build/icon.ico" "$emblem" ||
+        fail "$(basename "$exe") does not carry the emblem as its icon"
+done
 
 # The Linux reference for the files.
 replay="$main_build/tools/rheotrack-replay"

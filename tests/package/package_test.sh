@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The Debian package from end to end: built with cpack from the build tree, installed on this
-# machine, the installed program started on an Xvfb display by an operator (an ordinary user in
-# the dialout group), and the package purged again, leaving the machine as it was (a settings
-# store that existed before put back).   Usage: package_test.sh BUILD_DIR ARTEFACTS_DIR
+# The Debian package from end to end: built with cpack from the build tree and checked by
+# lintian, installed on this machine, the installed program started on an Xvfb display by an
+# operator (an ordinary user in the dialout group), the logger service's unit checked and two of
+# its instances run as the unit runs them, and the package purged again, leaving the machine as
+# it was (a settings store that existed before put back).
+# Usage: package_test.sh BUILD_DIR ARTEFACTS_DIR
 # Needs root (dpkg). Exit status 0 passed, 1 failed, 77 skipped (not root, or a tool missing).
 set -euo pipefail
 
@@ -16,7 +18,7 @@ other=daemon    # another operator of the same group, who may write the store to
 fail() { echo "FAIL: $*"; exit 1; }
 skip() { echo "SKIP: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
-for tool in cpack dpkg dpkg-deb Xvfb xdotool socat setpriv; do
+for tool in cpack dpkg dpkg-deb Xvfb xdotool socat setpriv lintian systemd-analyze; do
     command -v "$tool" >/dev/null || skip "$tool is missing"
 done
 id "$operator" >/dev/null 2>&1 && id "$other" >/dev/null 2>&1 &&
@@ -28,12 +30,14 @@ out="$(cd "$out" && pwd)"
 pids=()
 saved_store=""
 saved_port_map=""
+had_user="$(id -u rheotrack 2>/dev/null || true)"
 # What the operator must reach (the line's device names, the home folder) lies outside the build
 # tree, whose parents an ordinary user may not be allowed to enter.
 operator_dir="$(mktemp -d /tmp/rheo-operator.XXXXXX)"
 chmod 755 "$operator_dir"
 cleanup() {
     kill "${pids[@]}" 2>/dev/null || true
+    rm -f /etc/rheotrackpanel/logger/test-bench?.conf
     dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || true
     rm -rf "$operator_dir"
     if [ -n "$saved_store" ]; then
@@ -42,6 +46,9 @@ cleanup() {
     fi
     rm -f "$port_map"
     [ -z "$saved_port_map" ] || mv "$saved_port_map" "$port_map"
+    rm -rf /var/lib/rheotrackpanel/test-bench1 /var/lib/rheotrackpanel/test-bench2
+    rmdir /var/lib/rheotrackpanel 2>/dev/null || true
+    [ -n "$had_user" ] || userdel rheotrack 2>/dev/null || true
 }
 trap cleanup EXIT
 # Polls the command for up to thirty seconds.
@@ -57,6 +64,8 @@ for lib in libqt6widgets6 libqt6serialport6 libglib2.0-0 fonts-liberation; do
     [[ ", $depends," =~ ,\ $lib[\ ,] ]] || fail "Depends does not name $lib"
 done
 [[ "$depends" != *libasan* ]] || fail "the package was built with the sanitizers"
+lintian --fail-on error,warning "$deb" >"$out/lintian.log" 2>&1 ||
+    { cat "$out/lintian.log"; fail "lintian finds errors or warnings in the package"; }
 
 dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || true
 if [ -e "$store" ]; then
@@ -128,6 +137,104 @@ grep -q '^"Puerto"=dword:00000001$' "$store/settings" ||
 
 kill "$program"
 wait "$program" || true
+
+# The logger service: its unit well-formed and hardened, its user, its example options.
+unit=/usr/lib/systemd/system/rheotrack-logger@.service
+[ -f "$unit" ] && [ -f /etc/rheotrackpanel/logger/example.conf ] || fail "no unit or example"
+[ "$(id -gn rheotrack 2>/dev/null)" = dialout ] || fail "no user rheotrack in group dialout"
+for page in rheotrackpanel rheotrack-replay rheotrack-sim rheotrack-logger; do
+    [ -f "/usr/share/man/man1/$page.1.gz" ] || fail "no manual page for $page"
+done
+# systemd-analyze verify wants the program to exist; until the package holds it, a stub.
+checked="$operator_dir/rheotrack-logger@bench1.service"
+logger=/usr/bin/rheotrack-logger
+if [ ! -x "$logger" ]; then
+    logger="$operator_dir/stub-logger"
+    printf '#!/bin/sh\n' >"$logger"
+    chmod 755 "$logger"
+fi
+sed "s|/usr/bin/rheotrack-logger|$logger|" "$unit" >"$checked"
+systemd-analyze verify "$checked" >"$out/verify.log" 2>&1 ||
+    { cat "$out/verify.log"; fail "systemd-analyze verify rejects the unit"; }
+systemd-analyze security --offline=yes "$unit" >"$out/security.log" 2>&1 || true
+exposure="$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' "$out/security.log")"
+[ -n "$exposure" ] && awk "BEGIN { exit !($exposure <= 2.5) }" ||
+    { cat "$out/security.log"; fail "the unit's exposure is ${exposure:-unknown}, above 2.5"; }
+echo "logger service unit: exposure $exposure"
+
+# Two instances on two lines, each started as systemd starts it (systemd cannot run here): the
+# unit's ExecStart line with its specifiers and the instance's options filled in, as user
+# rheotrack and group dialout, with the manager's environment, in a state folder made as
+# StateDirectory= makes it; SIGTERM ends each, leaving whole rows in its own daily file.
+if [ ! -x /usr/bin/rheotrack-logger ]; then
+    echo "two logger instances: the package holds no /usr/bin/rheotrack-logger yet" |
+        tee "$out/skipped.txt"
+else
+    start_instance() { # NAME DEVICE
+        local name=$1 state=/var/lib/rheotrackpanel/$1 word words=() command=()
+        printf 'RHEOTRACK_LOGGER_OPTIONS="--device %s --quiet"\n' "$2" \
+            >"/etc/rheotrackpanel/logger/$name.conf"
+        local options
+        options="$(sed -n 's/^RHEOTRACK_LOGGER_OPTIONS="\(.*\)"$/\1/p' \
+            "/etc/rheotrackpanel/logger/$name.conf")"
+        install -d -o rheotrack -g dialout -m 0750 "$state"
+        read -ra words <<<"$(sed -n 's/^ExecStart=//p' "$unit")"
+        for word in "${words[@]}"; do
+            word="${word//%S//var/lib}"
+            if [ "$word" = '$RHEOTRACK_LOGGER_OPTIONS' ]; then
+                read -ra split <<<"$options"
+                command+=("${split[@]}")
+            else
+                command+=("${word//%i/$name}")
+            fi
+        done
+        (cd "$state" && exec setpriv --reuid=rheotrack --regid=dialout --clear-groups \
+            env -i PATH=/usr/sbin:/usr/bin HOME="$(getent passwd rheotrack | cut -d: -f6)" \
+            USER=rheotrack LOGNAME=rheotrack \
+            STATE_DIRECTORY="$state" RHEOTRACK_LOGGER_OPTIONS="$options" "${command[@]}" \
+            2>"$out/$name.stderr") &
+        pids+=($!)
+        instances+=($!)
+    }
+    instances=()
+    for n in 1 2; do
+        socat "pty,raw,echo=0,link=$operator_dir/line$n,group=dialout,mode=660" \
+            "pty,raw,echo=0,link=$operator_dir/line$n-instrument" &
+        pids+=($!)
+        await test -e "$operator_dir/line$n-instrument" || fail "socat made no pair $n"
+        start_instance "test-bench$n" "$operator_dir/line$n"
+        pty="$(readlink -f "$operator_dir/line$n")"
+        holds() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q " $2\$"; }
+        await holds "${instances[-1]}" "$pty" || fail "instance $n did not open its line"
+    done
+    for n in 1 2; do
+        for s in 01 02 03; do
+            printf '1%s:00:%s   sp: LCP    rpm: 100   T: 27.5C\rcP: 00001250\r %%: 10.2\r' \
+                "$n" "$s" >"$operator_dir/line$n-instrument"
+        done
+    done
+    rows() { cat "/var/lib/rheotrackpanel/test-bench$1"/test-bench$1_*.csv 2>/dev/null |
+        grep -c ":00:0[123]" || true; }
+    all_rows() { [ "$(rows 1)" = 3 ] && [ "$(rows 2)" = 3 ]; }
+    await all_rows ||
+        fail "the instances wrote $(rows 1) and $(rows 2) rows of 3: $(cat "$out"/*.stderr)"
+    kill -TERM "${instances[@]}"
+    for pid in "${instances[@]}"; do
+        wait "$pid" || fail "an instance did not end with exit status 0 on SIGTERM"
+    done
+    for n in 1 2; do
+        state=/var/lib/rheotrackpanel/test-bench$n
+        files=("$state"/test-bench${n}_"$(date +%Y-%m-%d)".csv)
+        [ -f "${files[0]}" ] && [ "$(stat -c %U "${files[0]}")" = rheotrack ] ||
+            fail "no daily file of test-bench$n made by rheotrack: $(ls -l "$state")"
+        [ "$(grep -c "^[^,]*,1${n}:00:0[123],.*$(printf '\r')\$" "${files[0]}")" = 3 ] &&
+            ! grep -q "1$((3 - n)):00:0" "${files[0]}" ||
+            fail "test-bench$n's file does not hold its own three rows whole"
+        [ -f "$state/vlog.txt" ] || fail "no event log of test-bench$n"
+        rm -f "/etc/rheotrackpanel/logger/test-bench$n.conf"
+    done
+fi
 dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || fail "the package does not purge"
-[ ! -e /usr/bin/rheotrackpanel ] && [ ! -e "$store" ] || fail "files left behind by the purge"
+[ ! -e /usr/bin/rheotrackpanel ] && [ ! -e "$store" ] && [ ! -e "$unit" ] &&
+    [ ! -e /etc/rheotrackpanel ] || fail "files left behind by the purge"
 echo "PASS package"
