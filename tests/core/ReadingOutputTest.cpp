@@ -144,6 +144,54 @@ TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
               "05/12/2026 14:05:40 Start of process\r\n");
 }
 
+// The session's file is the one chosen, even through a link the operator chose. Once its name
+// leads elsewhere (the file moved away and a link to another file put in its place) or nowhere
+// (its folder renamed and made again), the next row ends the session as for a pulled medium:
+// nothing is written to the other file and no new, headerless file is made.
+TEST_F(ReadingOutputTest, ASessionFileSwappedUnderItsNameEndsTheSession) {
+    namespace fs = std::filesystem;
+    const fs::path folder = dir.Path() / "shared", notes = dir.Path() / "notes.txt";
+    const fs::path chosen = folder / "run.csv", file = folder / "data.csv";
+    const std::vector<std::function<void()>> swaps{[&] {
+                                                       fs::rename(file, folder / "data.csv.moved");
+                                                       fs::create_symlink(notes, file);
+                                                   },
+                                                   [&] {
+                                                       fs::rename(folder,
+                                                                  dir.Path() / "shared.old");
+                                                       fs::create_directory(folder);
+                                                   }};
+    for (std::size_t i = 0; i < swaps.size(); ++i) {
+        fs::remove_all(folder);
+        fs::remove_all(dir.Path() / "shared.old");
+        fs::create_directory(folder);
+        fs::create_symlink(file, chosen);  // the operator's own link
+        WriteFile(notes.string(), "my notes\n");
+        OpenNewSession(engine, chosen.string());
+        engine.Feed(Message() + Message());
+        const std::string rows = ReadFile(file.string());
+        ASSERT_EQ(std::count(rows.begin(), rows.end(), '\n'), 3) << i;
+
+        swaps[i]();
+        engine.Feed(Message());  // still reaches the file opened after the last row
+        ASSERT_EQ(boxes.shown.size(), i + 1);
+        EXPECT_EQ(boxes.shown[i].text, kAborted);
+        EXPECT_TRUE(engine.Session().SessionFilePath.empty());
+        EXPECT_EQ(view.caption, "Incoming data - No file selected");
+        EXPECT_EQ(ReadFile(notes.string()), "my notes\n");
+        EXPECT_EQ(fs::exists(file), i == 0) << i;  // the link, or nothing
+        const fs::path kept =
+            i == 0 ? folder / "data.csv.moved" : dir.Path() / "shared.old/data.csv";
+        const std::string row = rows.substr(rows.rfind('\n', rows.size() - 2) + 1);
+        EXPECT_EQ(ReadFile(kept.string()), rows + row) << i;
+    }
+    EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
+              "05/12/2026 14:05:40 Start of process\r\n"
+              "05/12/2026 14:05:40 End of process::\r\n"
+              "05/12/2026 14:05:40 Start of process\r\n"
+              "05/12/2026 14:05:40 End of process::\r\n");
+}
+
 // A full disk (a 64 KiB file system, mounted as root): the row that does not fit is taken back,
 // the session ends as for any failed write, and once room is made the file takes whole rows.
 TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {

@@ -11,11 +11,12 @@
 namespace rheo {
 
 // A handle that only appends (FILE_APPEND_DATA) to a file on disk; FILE_READ_ATTRIBUTES too, so
-// that its size can be read. Other programs may read and write the file meanwhile.
-inline HANDLE OpenDiskFileForAppending(const std::string& path) {
+// that its size and identity can be read. Other programs may read and write the file meanwhile.
+// OPEN_ALWAYS creates a missing file; OPEN_EXISTING does not.
+inline HANDLE OpenDiskFileForAppending(const std::string& path, DWORD disposition = OPEN_ALWAYS) {
     const HANDLE file = CreateFileA(
         path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);  // a pipe, a console or a device such as NUL or COM1
         return INVALID_HANDLE_VALUE;
@@ -23,8 +24,30 @@ inline HANDLE OpenDiskFileForAppending(const std::string& path) {
     return file;
 }
 
-// Cuts the file to the given size through a handle of its own: the appending one cannot.
-inline bool CutFile(const std::string& path, LONGLONG size) {
+// The file's identity: its volume's serial number and its index on that volume.
+struct DiskFileIdentity {
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+    bool operator==(const DiskFileIdentity&) const = default;
+};
+
+inline bool IdentityOf(HANDLE file, DiskFileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info)) {
+        return false;
+    }
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+// Cuts the file behind the handle to the given size. The appending handle cannot, so the file
+// is opened again by its name; it is cut only when the name still leads to that same file.
+inline bool CutFile(HANDLE same, const std::string& path, LONGLONG size) {
+    DiskFileIdentity wanted, found;
+    if (!IdentityOf(same, wanted)) {
+        return false;
+    }
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -32,7 +55,8 @@ inline bool CutFile(const std::string& path, LONGLONG size) {
     }
     LARGE_INTEGER at;
     at.QuadPart = size;
-    const bool cut = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    const bool cut = IdentityOf(file, found) && found == wanted &&
+                     SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
     CloseHandle(file);
     return cut;
 }
@@ -49,7 +73,7 @@ inline bool WriteWholeOrTakeBack(HANDLE file, const std::string& path, std::stri
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
         DWORD written = 0;
         if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
-            CutFile(path, before.QuadPart);
+            CutFile(file, path, before.QuadPart);
             return false;
         }
         bytes.remove_prefix(written);
