@@ -2,13 +2,19 @@
 // Windows C runtime and file API.
 #include <windows.h>
 
+#include <fstream>
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 #include "app/Configuration.h"
 #include "platform/LiveSessionFile.h"
 #include "platform/NewFile.h"
+#include "platform/RegularFile.h"
+#include "platform/win32/WidePath.h"
 #include "recording/EventLog.h"
 #include "support/TempDir.h"
+#include "vocabulary/FileSystemPath.h"
 
 namespace rheo {
 namespace {
@@ -61,6 +67,51 @@ TEST(RecordingFilesTest, LiveSessionFileHasEveryRowOnDiskAtOnceAndReportsFailure
     EXPECT_FALSE(file.CommitRow());
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(ReadFile(dir.File("moved\\run1.csv")), "row\r\n");
+}
+
+// Names outside the ANSI code page, as the dialog gives them (UTF-8): the session file, the
+// event log and the program's files are made under exactly those names, the bytes inside them
+// unchanged. The session ends, as elsewhere, once its name leads to another file.
+TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
+    test::TempDir dir;
+    const std::filesystem::path wide = dir.Path() / L"\u65E5\u672C\u30C7\u30FC\u30BF";
+    const std::string folder = Utf8Path(dir.Path().wstring()) + "\\日本データ";
+    ASSERT_EQ(WidePath(folder), wide.wstring());
+    ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
+    const auto read = [](const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+
+    const std::string path = folder + "\\測定の記録.csv", header = "Date,Temp [\272C]\r\n";
+    LiveSessionFile file;
+    ASSERT_TRUE(file.OpenForWriting(path));
+    EXPECT_TRUE(std::filesystem::exists(FileSystemPath(path)));
+    ASSERT_TRUE(file.WriteLine(header) && file.CommitRow());
+    file.Close();
+    ASSERT_TRUE(file.OpenForAppending(path));
+    ASSERT_TRUE(file.WriteLine("row1\r\n") && file.CommitRow());
+    const std::filesystem::path wideFile = wide / L"\u6E2C\u5B9A\u306E\u8A18\u9332.csv";
+    EXPECT_EQ(read(wideFile), header + "row1\r\n");
+    ASSERT_TRUE(file.WriteLine("row2\r\n"));
+    if (MoveFileW(wideFile.c_str(), (wide / L"moved.csv").c_str())) {  // held open meanwhile
+        test::WriteFile(dir.File("other.csv"), "other\r\n");
+        ASSERT_TRUE(CopyFileW((dir.Path() / L"other.csv").c_str(), wideFile.c_str(), TRUE));
+        EXPECT_FALSE(file.CommitRow());
+        EXPECT_FALSE(file.WriteLine("row3\r\n"));
+        EXPECT_EQ(read(wideFile), "other\r\n");
+        EXPECT_EQ(read(wide / L"moved.csv"), header + "row1\r\nrow2\r\n");
+    }
+    file.Close();
+
+    FixedClock clock("05/12/2026", "14:06:11");
+    EventLog(folder + "\\ログ.txt", clock).LogEvent(EventKind::ViscosityFault, "2\xBA");
+    EXPECT_EQ(read(wide / L"\u30ED\u30B0.txt"), "05/12/2026 14:06:11 Viscosity Error::2\xBA\r\n");
+    EXPECT_EQ(ReadRegularFile(folder + "\\ログ.txt", 9), "05/12/202");
+    EXPECT_TRUE(WriteNewFile(folder + "\\TempHTM.htm", "<HTML>\r\n"));
+    EXPECT_EQ(read(wide / L"TempHTM.htm"), "<HTML>\r\n");
+    LoadConfiguration(folder);
+    EXPECT_EQ(read(wide / L"vcfg.txt"), "csv\r\n,\r\n.\r\n");
 }
 
 }  // namespace

@@ -8,14 +8,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/WidePath.h"
+
 namespace rheo {
 
 // A handle that only appends (FILE_APPEND_DATA) to a file on disk; FILE_READ_ATTRIBUTES too, so
 // that its size and identity can be read. Other programs may read and write the file meanwhile.
 // OPEN_ALWAYS creates a missing file; OPEN_EXISTING does not.
 inline HANDLE OpenDiskFileForAppending(const std::string& path, DWORD disposition = OPEN_ALWAYS) {
-    const HANDLE file = CreateFileA(
-        path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    const HANDLE file = CreateFileW(
+        WidePath(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);  // a pipe, a console or a device such as NUL or COM1
@@ -48,8 +50,9 @@ inline bool CutFile(HANDLE same, const std::string& path, LONGLONG size) {
     if (!IdentityOf(same, wanted)) {
         return false;
     }
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
