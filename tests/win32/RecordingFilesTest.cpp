@@ -11,6 +11,7 @@
 #include "platform/LiveSessionFile.h"
 #include "platform/NewFile.h"
 #include "platform/RegularFile.h"
+#include "platform/win32/WholeWrite.h"
 #include "platform/win32/WidePath.h"
 #include "recording/EventLog.h"
 #include "support/TempDir.h"
@@ -57,21 +58,32 @@ TEST(RecordingFilesTest, LiveSessionFileHasEveryRowOnDiskAtOnceAndReportsFailure
 
     EXPECT_FALSE(file.OpenForWriting(dir.File("missing\\run1.csv")));
     EXPECT_FALSE(file.OpenForWriting("NUL")) << "a device is no session file";
-    // Its folder moved away, as a pulled medium: the row stays, the reopen fails.
+    // Its folder moved away, as a pulled medium: the row stays, the reopen fails, both when
+    // the folder is made again with another file under the name and when it is made empty
+    // (no new file in it).
     ASSERT_TRUE(CreateDirectoryA(dir.File("stick").c_str(), nullptr));
     ASSERT_TRUE(file.OpenForWriting(dir.File("stick\\run1.csv")));
     ASSERT_TRUE(file.WriteLine("row\r\n"));
     if (!MoveFileA(dir.File("stick").c_str(), dir.File("moved").c_str())) {
         GTEST_SKIP() << "this system keeps a folder with open files in place";
     }
+    ASSERT_TRUE(CreateDirectoryA(dir.File("stick").c_str(), nullptr));
+    WriteFile(dir.File("stick\\run1.csv"), "other\r\n");
     EXPECT_FALSE(file.CommitRow());
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(ReadFile(dir.File("moved\\run1.csv")), "row\r\n");
+    EXPECT_EQ(ReadFile(dir.File("stick\\run1.csv")), "other\r\n");
+    ASSERT_TRUE(file.OpenForAppending(dir.File("moved\\run1.csv")));
+    ASSERT_TRUE(MoveFileA(dir.File("moved").c_str(), dir.File("moved2").c_str()));
+    ASSERT_TRUE(CreateDirectoryA(dir.File("moved").c_str(), nullptr));
+    EXPECT_FALSE(file.WriteLine("row\r\n") && file.CommitRow());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("moved\\run1.csv")));
+    EXPECT_EQ(ReadFile(dir.File("moved2\\run1.csv")), "row\r\nrow\r\n");
 }
 
 // Names outside the ANSI code page, as the dialog gives them (UTF-8): the session file, the
 // event log and the program's files are made under exactly those names, the bytes inside them
-// unchanged. The session ends, as elsewhere, once its name leads to another file.
+// unchanged.
 TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
     test::TempDir dir;
     const std::filesystem::path wide = dir.Path() / L"\u65E5\u672C\u30C7\u30FC\u30BF";
@@ -93,15 +105,6 @@ TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
     ASSERT_TRUE(file.WriteLine("row1\r\n") && file.CommitRow());
     const std::filesystem::path wideFile = wide / L"\u6E2C\u5B9A\u306E\u8A18\u9332.csv";
     EXPECT_EQ(read(wideFile), header + "row1\r\n");
-    ASSERT_TRUE(file.WriteLine("row2\r\n"));
-    if (MoveFileW(wideFile.c_str(), (wide / L"moved.csv").c_str())) {  // held open meanwhile
-        test::WriteFile(dir.File("other.csv"), "other\r\n");
-        ASSERT_TRUE(CopyFileW((dir.Path() / L"other.csv").c_str(), wideFile.c_str(), TRUE));
-        EXPECT_FALSE(file.CommitRow());
-        EXPECT_FALSE(file.WriteLine("row3\r\n"));
-        EXPECT_EQ(read(wideFile), "other\r\n");
-        EXPECT_EQ(read(wide / L"moved.csv"), header + "row1\r\nrow2\r\n");
-    }
     file.Close();
 
     FixedClock clock("05/12/2026", "14:06:11");
@@ -112,6 +115,15 @@ TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
     EXPECT_EQ(read(wide / L"TempHTM.htm"), "<HTML>\r\n");
     LoadConfiguration(folder);
     EXPECT_EQ(read(wide / L"vcfg.txt"), "csv\r\n,\r\n.\r\n");
+
+    // A torn row is cut back only in the file it went to, never in another one under the name.
+    const HANDLE session = OpenDiskFileForAppending(path, OPEN_EXISTING);
+    ASSERT_NE(session, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(CutFile(session, folder + "\\TempHTM.htm", 0));
+    EXPECT_TRUE(CutFile(session, path, 4));
+    CloseHandle(session);
+    EXPECT_EQ(read(wide / L"TempHTM.htm"), "<HTML>\r\n");
+    EXPECT_EQ(read(wideFile), "Date");
 }
 
 }  // namespace
