@@ -2,9 +2,6 @@
 // Windows C runtime and file API.
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
-
 #include <gtest/gtest.h>
 
 #include "app/Configuration.h"
@@ -90,31 +87,26 @@ TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
     const std::string folder = Utf8Path(dir.Path().wstring()) + "\\日本データ";
     ASSERT_EQ(WidePath(folder), wide.wstring());
     ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
-    const auto read = [](const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
 
     const std::string path = folder + "\\測定の記録.csv", header = "Date,Temp [\272C]\r\n";
     LiveSessionFile file;
     ASSERT_TRUE(file.OpenForWriting(path));
     EXPECT_TRUE(std::filesystem::exists(FileSystemPath(path)));
     ASSERT_TRUE(file.WriteLine(header) && file.CommitRow());
-    file.Close();
-    ASSERT_TRUE(file.OpenForAppending(path));
     ASSERT_TRUE(file.WriteLine("row1\r\n") && file.CommitRow());
     const std::filesystem::path wideFile = wide / L"\u6E2C\u5B9A\u306E\u8A18\u9332.csv";
-    EXPECT_EQ(read(wideFile), header + "row1\r\n");
+    EXPECT_EQ(ReadFile(wideFile), header + "row1\r\n");
     file.Close();
 
     FixedClock clock("05/12/2026", "14:06:11");
     EventLog(folder + "\\ログ.txt", clock).LogEvent(EventKind::ViscosityFault, "2\xBA");
-    EXPECT_EQ(read(wide / L"\u30ED\u30B0.txt"), "05/12/2026 14:06:11 Viscosity Error::2\xBA\r\n");
+    EXPECT_EQ(ReadFile(wide / L"\u30ED\u30B0.txt"),
+              "05/12/2026 14:06:11 Viscosity Error::2\xBA\r\n");
     EXPECT_EQ(ReadRegularFile(folder + "\\ログ.txt", 9), "05/12/202");
     EXPECT_TRUE(WriteNewFile(folder + "\\TempHTM.htm", "<HTML>\r\n"));
-    EXPECT_EQ(read(wide / L"TempHTM.htm"), "<HTML>\r\n");
+    EXPECT_EQ(ReadFile(wide / L"TempHTM.htm"), "<HTML>\r\n");
     LoadConfiguration(folder);
-    EXPECT_EQ(read(wide / L"vcfg.txt"), "csv\r\n,\r\n.\r\n");
+    EXPECT_EQ(ReadFile(wide / L"vcfg.txt"), "csv\r\n,\r\n.\r\n");
 
     // A torn row is cut back only in the file it went to, never in another one under the name.
     const HANDLE session = OpenDiskFileForAppending(path, OPEN_EXISTING);
@@ -122,8 +114,8 @@ TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
     EXPECT_FALSE(CutFile(session, folder + "\\TempHTM.htm", 0));
     EXPECT_TRUE(CutFile(session, path, 4));
     CloseHandle(session);
-    EXPECT_EQ(read(wide / L"TempHTM.htm"), "<HTML>\r\n");
-    EXPECT_EQ(read(wideFile), "Date");
+    EXPECT_EQ(ReadFile(wide / L"TempHTM.htm"), "<HTML>\r\n");
+    EXPECT_EQ(ReadFile(wideFile), "Date");
 }
 
 }  // namespace
