@@ -6,6 +6,7 @@
 
 #include "platform/ProgramLocation.h"
 #include "platform/RegularFile.h"
+#include "vocabulary/FileSystemPath.h"
 
 namespace rheo {
 namespace {
@@ -65,7 +66,7 @@ Configuration LoadConfiguration(const std::string& programDirectory) {
     std::error_code error;
     // Whatever stands under the name, a link included, is read and never replaced. Only a
     // regular file is read, without waiting on a FIFO; anything else leaves the defaults.
-    if (std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
+    if (std::filesystem::exists(std::filesystem::symlink_status(FileSystemPath(path), error))) {
         if (const auto bytes = ReadRegularFile(path, kMaxConfigurationBytes)) {
             ParseLines(*bytes, configuration);
         }
@@ -82,8 +83,12 @@ Configuration LoadProgramConfiguration(const std::string& executableDirectory,
     if (executableDirectory != programDirectory) {
         const std::string beside = executableDirectory + PathSeparator() + kConfigurationFileName;
         std::error_code error;
-        if (std::filesystem::exists(beside, error)) {
-            return ReadConfigurationFile(beside);
+        if (std::filesystem::exists(FileSystemPath(beside), error)) {
+            Configuration configuration;
+            if (const auto bytes = ReadRegularFile(beside, kMaxConfigurationBytes)) {
+                ParseLines(*bytes, configuration);
+            }
+            return configuration;
         }
     }
     return LoadConfiguration(programDirectory);

@@ -1,7 +1,6 @@
 #include "monitor/FormMonitor.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -179,8 +178,8 @@ void FormMonitor::SetColumnCaption(int column, const Text& caption) {
 }
 
 void FormMonitor::SetCaption(const std::string& caption) {
-    // The caption may carry the session file's path, which is in the file system's encoding.
-    setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
+    // The caption may carry the session file's path, which travels as UTF-8.
+    setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
 }
 
 void FormMonitor::SetCloseCommandEnabled(bool enabled) {

@@ -9,6 +9,12 @@ namespace rheo {
 // The live program's session file: every row is written at once, flushed to the device,
 // and the file closed and reopened for appending, so a power cut or a pulled medium loses no
 // row that was already listed. One implementation per operating system.
+//
+// The file that the session starts on (which may be reached through a link the operator chose)
+// is remembered by its identity, and every reopening must reach that same file: it is opened by
+// name without creating it, and a name that now leads elsewhere (the file moved away and a link
+// or another file put in its place, the folder renamed and made again) or nowhere fails the row,
+// so the session ends as for a pulled medium and no row goes into someone else's file.
 class LiveSessionFile : public SessionFile {
   public:
     LiveSessionFile() = default;
@@ -24,11 +30,19 @@ class LiveSessionFile : public SessionFile {
     bool IsOpen() const override { return handle_ != kNoHandle; }
 
   private:
+    // Device and inode; on Windows the volume serial number and the file index.
+    struct Identity {
+        std::uint64_t volume = 0;
+        std::uint64_t index = 0;
+        bool operator==(const Identity&) const = default;
+    };
     static constexpr std::intptr_t kNoHandle = -1;
     bool Open(const std::string& path, bool truncate);
+    bool Reopen();
 
     std::intptr_t handle_ = kNoHandle;  // a file descriptor, or a Windows HANDLE
     std::string path_;
+    Identity identity_;
 };
 
 }  // namespace rheo

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <iterator>
 
+#include "vocabulary/FileSystemPath.h"
+
 namespace rheo {
 
 Text HeaderLine(const Configuration& configuration, const Text& temperatureUnitSuffix,
@@ -73,7 +75,7 @@ bool ReadingOutput::StartSession(const std::string& path, SessionStart how, bool
     // when a header was still pending from a session closed before any reading.
     std::error_code error;
     session_.HeaderPending =
-        how == SessionStart::New || !std::filesystem::exists(std::filesystem::path(path), error);
+        how == SessionStart::New || !std::filesystem::exists(FileSystemPath(path), error);
     session_.SessionFilePath = path;
     const bool opened =
         how == SessionStart::New ? file_.OpenForWriting(path) : file_.OpenForAppending(path);

@@ -4,12 +4,14 @@
 #include <cctype>
 #include <filesystem>
 
+#include "vocabulary/FileSystemPath.h"
+
 namespace rheo {
 namespace {
 
 bool FileExists(const std::string& path) {
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::path(path), error);
+    return std::filesystem::exists(FileSystemPath(path), error);
 }
 
 std::string Lower(std::string text) {

@@ -144,6 +144,45 @@ TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
               "05/12/2026 14:05:40 Start of process\r\n");
 }
 
+// The session's file is the one chosen, even through a link the operator chose. Once its name
+// leads elsewhere (the file moved away and a link to another file put in its place) or nowhere
+// (its folder renamed and made again), the next row ends the session as for a pulled medium:
+// nothing is written to the other file and no new, headerless file is made.
+TEST_F(ReadingOutputTest, ASessionFileSwappedUnderItsNameEndsTheSession) {
+    const std::string d = dir.Path().string(),
+                      row = "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n";
+    const auto shell = [&](const std::string& commands) {
+        ASSERT_EQ(std::system(("cd " + d + " && " + commands).c_str()), 0) << commands;
+    };
+    struct Case {
+        const char *swap, *kept, *underTheName;
+    };
+    for (const Case c : {Case{"mv shared/data.csv moved.csv && ln -s ../notes.txt shared/data.csv",
+                              "moved.csv", "my notes\n"},
+                         Case{"mv shared old && mkdir shared", "old/data.csv", "none"}}) {
+        shell(
+            "rm -rf shared old && mkdir shared && ln -s data.csv shared/run.csv && "
+            "printf 'my notes\\n' >notes.txt");
+        OpenNewSession(engine, d + "/shared/run.csv");  // through the operator's own link
+        engine.Feed(Message() + Message());
+        const std::string rows = ReadFile(d + "/shared/data.csv");
+        shell(c.swap);
+        engine.Feed(Message() + Message());  // the first still reaches the file kept open
+        EXPECT_TRUE(rows.ends_with(row + row) && engine.Session().SessionFilePath.empty());
+        EXPECT_EQ(ReadFile(d + "/" + c.kept), rows + row);
+        const std::string name = d + "/shared/run.csv";  // the link, or nothing
+        EXPECT_EQ(std::filesystem::exists(name) ? ReadFile(name) : "none", c.underTheName);
+        EXPECT_EQ(ReadFile(d + "/notes.txt"), "my notes\n");
+    }
+    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
+              "05/12/2026 14:05:40 Start of process\r\n"
+              "05/12/2026 14:05:40 End of process::\r\n"
+              "05/12/2026 14:05:40 Start of process\r\n"
+              "05/12/2026 14:05:40 End of process::\r\n"
+              "05/12/2026 14:05:40 Start of process\r\n");
+}
+
 // A full disk (a 64 KiB file system, mounted as root): the row that does not fit is taken back,
 // the session ends as for any failed write, and once room is made the file takes whole rows.
 TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {

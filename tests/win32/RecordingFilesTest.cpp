@@ -7,8 +7,12 @@
 #include "app/ConfigurationFile.h"
 #include "platform/LiveSessionFile.h"
 #include "platform/NewFile.h"
+#include "platform/RegularFile.h"
+#include "platform/win32/DiskFile.h"
+#include "platform/win32/WidePath.h"
 #include "recording/EventLog.h"
 #include "support/TempDir.h"
+#include "vocabulary/FileSystemPath.h"
 
 namespace rheo {
 namespace {
@@ -51,16 +55,67 @@ TEST(RecordingFilesTest, LiveSessionFileHasEveryRowOnDiskAtOnceAndReportsFailure
 
     EXPECT_FALSE(file.OpenForWriting(dir.File("missing\\run1.csv")));
     EXPECT_FALSE(file.OpenForWriting("NUL")) << "a device is no session file";
-    // Its folder moved away, as a pulled medium: the row stays, the reopen fails.
+    // Its folder moved away, as a pulled medium: the row stays, the reopen fails, both when
+    // the folder is made again with another file under the name and when it is made empty
+    // (no new file in it).
     ASSERT_TRUE(CreateDirectoryA(dir.File("stick").c_str(), nullptr));
     ASSERT_TRUE(file.OpenForWriting(dir.File("stick\\run1.csv")));
     ASSERT_TRUE(file.WriteLine("row\r\n"));
     if (!MoveFileA(dir.File("stick").c_str(), dir.File("moved").c_str())) {
         GTEST_SKIP() << "this system keeps a folder with open files in place";
     }
+    ASSERT_TRUE(CreateDirectoryA(dir.File("stick").c_str(), nullptr));
+    WriteFile(dir.File("stick\\run1.csv"), "other\r\n");
     EXPECT_FALSE(file.CommitRow());
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(ReadFile(dir.File("moved\\run1.csv")), "row\r\n");
+    EXPECT_EQ(ReadFile(dir.File("stick\\run1.csv")), "other\r\n");
+    ASSERT_TRUE(file.OpenForAppending(dir.File("moved\\run1.csv")));
+    ASSERT_TRUE(MoveFileA(dir.File("moved").c_str(), dir.File("moved2").c_str()));
+    ASSERT_TRUE(CreateDirectoryA(dir.File("moved").c_str(), nullptr));
+    EXPECT_FALSE(file.WriteLine("row\r\n") && file.CommitRow());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("moved\\run1.csv")));
+    EXPECT_EQ(ReadFile(dir.File("moved2\\run1.csv")), "row\r\nrow\r\n");
+}
+
+// Names outside the ANSI code page, as the dialog gives them (UTF-8): the session file, the
+// event log and the program's files are made under exactly those names, the bytes inside them
+// unchanged.
+TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
+    test::TempDir dir;
+    const std::filesystem::path wide = dir.Path() / L"\u65E5\u672C\u30C7\u30FC\u30BF";
+    const std::string folder = Utf8Path(dir.Path().wstring()) + "\\日本データ";
+    ASSERT_EQ(WidePath(folder), wide.wstring());
+    ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
+
+    const std::string path = folder + "\\測定の記録.csv", header = "Date,Temp [\272C]\r\n";
+    LiveSessionFile file;
+    ASSERT_TRUE(file.OpenForWriting(path));
+    EXPECT_TRUE(std::filesystem::exists(FileSystemPath(path)));
+    ASSERT_TRUE(file.WriteLine(header) && file.CommitRow());
+    ASSERT_TRUE(file.WriteLine("row1\r\n") && file.CommitRow());
+    const std::filesystem::path wideFile = wide / L"\u6E2C\u5B9A\u306E\u8A18\u9332.csv";
+    EXPECT_EQ(ReadFile(wideFile), header + "row1\r\n");
+    file.Close();
+
+    FixedClock clock("05/12/2026", "14:06:11");
+    EventLog(folder + "\\ログ.txt", clock).LogEvent(EventKind::ViscosityFault, "2\xBA");
+    EXPECT_EQ(ReadFile(wide / L"\u30ED\u30B0.txt"),
+              "05/12/2026 14:06:11 Viscosity Error::2\xBA\r\n");
+    EXPECT_EQ(ReadRegularFile(folder + "\\ログ.txt", 9), "05/12/202");
+    EXPECT_TRUE(WriteNewFile(folder + "\\TempHTM.htm", "<HTML>\r\n"));
+    EXPECT_EQ(ReadFile(wide / L"TempHTM.htm"), "<HTML>\r\n");
+    LoadConfiguration(folder);
+    EXPECT_EQ(ReadFile(wide / L"vcfg.txt"), "csv\r\n,\r\n.\r\n");
+
+    // A torn row is cut back only in the file it went to, never in another one under the name.
+    const HANDLE session = OpenDiskFileForAppending(path, OPEN_EXISTING);
+    ASSERT_NE(session, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(CutFile(session, folder + "\\TempHTM.htm", 0));
+    EXPECT_TRUE(CutFile(session, path, 4));
+    CloseHandle(session);
+    EXPECT_EQ(ReadFile(wide / L"TempHTM.htm"), "<HTML>\r\n");
+    EXPECT_EQ(ReadFile(wideFile), "Date");
 }
 
 }  // namespace

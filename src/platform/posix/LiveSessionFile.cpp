@@ -9,6 +9,11 @@
 #include "platform/WholeWrite.h"
 
 namespace rheo {
+namespace {
+
+constexpr int kAppending = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+}  // namespace
 
 bool LiveSessionFile::Open(const std::string& path, bool truncate) {
     Close();
@@ -19,8 +24,7 @@ bool LiveSessionFile::Open(const std::string& path, bool truncate) {
     if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         return false;
     }
-    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    const int fd = ::open(path.c_str(), flags, 0666);
+    const int fd = ::open(path.c_str(), kAppending | O_CREAT, 0666);
     if (fd < 0) {
         return false;
     }
@@ -31,6 +35,32 @@ bool LiveSessionFile::Open(const std::string& path, bool truncate) {
     }
     handle_ = fd;
     path_ = path;
+    identity_ = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    return true;
+}
+
+bool LiveSessionFile::Reopen() {
+    // Never created: a name that leads nowhere now gets no new, headerless file. Looked at
+    // before the open (nothing else is opened, a FIFO or a device put there included) and
+    // again after it, which is what counts.
+    struct stat info {};
+    const auto same = [&] {
+        return S_ISREG(info.st_mode) &&
+               Identity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)} == identity_;
+    };
+    if (::stat(path_.c_str(), &info) != 0 || !same()) {
+        return false;
+    }
+    const int fd = ::open(path_.c_str(), kAppending);
+    if (fd < 0) {
+        return false;
+    }
+    if (::fstat(fd, &info) != 0 || !same()) {
+        ::close(fd);
+        return false;
+    }
+    handle_ = fd;
     return true;
 }
 
@@ -46,10 +76,7 @@ bool LiveSessionFile::CommitRow() {
     bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a file system that cannot sync
     ok = (::close(fd) == 0) && ok;
     handle_ = kNoHandle;
-    if (!ok) {
-        return false;
-    }
-    return Open(path_, false);
+    return ok && Reopen();
 }
 
 void LiveSessionFile::Close() {

@@ -1,7 +1,6 @@
 #include "platform/qt/QtFileDialog.h"
 
 #include <QDir>
-#include <QFile>
 
 #include "platform/qt/QtText.h"
 
@@ -61,8 +60,10 @@ std::optional<std::string> QtFileDialog::ChooseFile(const Text& title,
     if (chosen.isEmpty() || chosen.front().isEmpty()) {
         return std::nullopt;
     }
-    // In the platform's own form: "C:\data\run1.csv" on Windows, where Qt gives "/".
-    return QFile::encodeName(QDir::toNativeSeparators(chosen.front())).toStdString();
+    // In the platform's own form: "C:\data\run1.csv" on Windows, where Qt gives "/". Paths travel
+    // as UTF-8 (on Windows the file calls take them in UTF-16), so every name the dialog can
+    // show can be opened; on Linux this is the file system's own encoding as Qt has it.
+    return QDir::toNativeSeparators(chosen.front()).toUtf8().toStdString();
 }
 
 }  // namespace rheo

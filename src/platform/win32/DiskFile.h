@@ -6,14 +6,17 @@
 
 #include <string>
 
+#include "platform/win32/WidePath.h"
+
 namespace rheo {
 
 // A handle that only appends (FILE_APPEND_DATA) to a file on disk; FILE_READ_ATTRIBUTES too, so
-// that its size can be read. Other programs may read and write the file meanwhile.
-inline HANDLE OpenDiskFileForAppending(const std::string& path) {
-    const HANDLE file = CreateFileA(
-        path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+// that its size and identity can be read. Other programs may read and write the file meanwhile.
+// OPEN_ALWAYS creates a missing file; OPEN_EXISTING does not.
+inline HANDLE OpenDiskFileForAppending(const std::string& path, DWORD disposition = OPEN_ALWAYS) {
+    const HANDLE file = CreateFileW(
+        WidePath(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);  // a pipe, a console or a device such as NUL or COM1
         return INVALID_HANDLE_VALUE;
@@ -21,16 +24,40 @@ inline HANDLE OpenDiskFileForAppending(const std::string& path) {
     return file;
 }
 
-// Cuts the file to the given size through a handle of its own: the appending one cannot.
-inline bool CutFile(const std::string& path, LONGLONG size) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// The file's identity: its volume's serial number and its index on that volume.
+struct DiskFileIdentity {
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+    bool operator==(const DiskFileIdentity&) const = default;
+};
+
+inline bool IdentityOf(HANDLE file, DiskFileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info)) {
+        return false;
+    }
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+// Cuts the file behind the handle to the given size. The appending handle cannot, so the file
+// is opened again by its name; it is cut only when the name still leads to that same file.
+inline bool CutFile(HANDLE same, const std::string& path, LONGLONG size) {
+    DiskFileIdentity wanted, found;
+    if (!IdentityOf(same, wanted)) {
+        return false;
+    }
+    const HANDLE file =
+        CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     LARGE_INTEGER at;
     at.QuadPart = size;
-    const bool cut = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    const bool cut = IdentityOf(file, found) && found == wanted &&
+                     SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
     CloseHandle(file);
     return cut;
 }

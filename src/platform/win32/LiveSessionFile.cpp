@@ -20,12 +20,29 @@ bool LiveSessionFile::Open(const std::string& path, bool truncate) {
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    if (truncate && !CutFile(path, 0)) {
+    DiskFileIdentity identity;
+    if (!IdentityOf(file, identity) || (truncate && !CutFile(file, path, 0))) {
         CloseHandle(file);
         return false;
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
     path_ = path;
+    identity_ = {identity.volume, identity.index};
+    return true;
+}
+
+bool LiveSessionFile::Reopen() {
+    // Never created: a name that leads nowhere now gets no new, headerless file.
+    const HANDLE file = OpenDiskFileForAppending(path_, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DiskFileIdentity identity;
+    if (!IdentityOf(file, identity) || Identity{identity.volume, identity.index} != identity_) {
+        CloseHandle(file);
+        return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
     return true;
 }
 
@@ -42,10 +59,7 @@ bool LiveSessionFile::CommitRow() {
     bool ok = FlushFileBuffers(file) || GetLastError() == ERROR_INVALID_FUNCTION;
     ok = CloseHandle(file) && ok;
     handle_ = kNoHandle;
-    if (!ok) {
-        return false;
-    }
-    return Open(path_, false);
+    return ok && Reopen();
 }
 
 void LiveSessionFile::Close() {

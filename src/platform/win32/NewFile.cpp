@@ -5,13 +5,16 @@
 #endif
 #include <windows.h>
 
+#include "platform/win32/WidePath.h"
+
 namespace rheo {
 
 bool WriteNewFile(const std::string& path, std::string_view bytes) {
-    DeleteFileA(path.c_str());  // a symbolic link is deleted itself, not its target
+    const std::wstring name = WidePath(path);
+    DeleteFileW(name.c_str());  // a symbolic link is deleted itself, not its target
     // CREATE_NEW fails on anything still there, a link included; the new file is opened as
     // itself, never through a reparse point.
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
@@ -22,7 +25,7 @@ bool WriteNewFile(const std::string& path, std::string_view bytes) {
                        written == bytes.size();
     const bool closed = CloseHandle(file) != FALSE;
     if (!whole || !closed) {
-        DeleteFileA(path.c_str());
+        DeleteFileW(name.c_str());
         return false;
     }
     return true;

@@ -9,51 +9,54 @@
 
 #include <string>
 
+#include "platform/win32/WidePath.h"
+
 namespace rheo {
 namespace {
 
+// The names come from the system in UTF-16 and go on in UTF-8.
 std::string ModuleFileName() {
-    std::string buffer(MAX_PATH, '\0');
+    std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             return {};
         }
         if (length < buffer.size()) {
             buffer.resize(length);
-            return buffer;
+            return Utf8Path(buffer);
         }
         buffer.resize(buffer.size() * 2);  // truncated: try again with more room
     }
 }
 
-std::string EnvironmentVariable(const char* name) {
-    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
+std::string EnvironmentVariable(const wchar_t* name) {
+    const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
     if (needed == 0) {
         return {};
     }
-    std::string value(needed, '\0');
-    const DWORD length = GetEnvironmentVariableA(name, value.data(), needed);
+    std::wstring value(needed, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, value.data(), needed);
     if (length == 0 || length >= needed) {
         return {};
     }
     value.resize(length);
-    return value;
+    return Utf8Path(value);
 }
 
 std::string LocalAppData() {
-    std::string base = EnvironmentVariable("LOCALAPPDATA");
+    std::string base = EnvironmentVariable(L"LOCALAPPDATA");
     if (!base.empty()) {
         return base;
     }
-    char folder[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, folder))) {
-        return folder;
+    wchar_t folder[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, folder))) {
+        return Utf8Path(folder);
     }
-    char temp[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathA(sizeof temp, temp);
-    base.assign(temp, length);
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    base = Utf8Path(std::wstring_view(temp, length));
     while (!base.empty() && (base.back() == '\\' || base.back() == '/')) {
         base.pop_back();
     }
@@ -74,7 +77,7 @@ std::string ExecutableDirectory() {
 
 std::string UserDataDirectory() {
     const std::string directory = LocalAppData() + "\\rheotrackpanel";
-    CreateDirectoryA(directory.c_str(), nullptr);  // already there is fine
+    CreateDirectoryW(WidePath(directory).c_str(), nullptr);  // already there is fine
     return directory;
 }
 
@@ -83,12 +86,12 @@ bool DirectoryWritable(const std::string& directory) {
     // only sure answer is a file that can be created there.
     const std::string base = directory + "\\~rheo-probe-" + std::to_string(GetCurrentProcessId());
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string probe = base + "-" + std::to_string(attempt) + ".tmp";
-        const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        const std::wstring probe = WidePath(base + "-" + std::to_string(attempt) + ".tmp");
+        const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_TEMPORARY, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
-            DeleteFileA(probe.c_str());
+            DeleteFileW(probe.c_str());
             return true;
         }
         if (GetLastError() != ERROR_FILE_EXISTS) {

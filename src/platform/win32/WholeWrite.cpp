@@ -16,7 +16,7 @@ bool WriteWholeOrTakeBack(std::intptr_t handle, const std::string& path, std::st
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
         DWORD written = 0;
         if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
-            CutFile(path, before.QuadPart);
+            CutFile(file, path, before.QuadPart);
             return false;
         }
         bytes.remove_prefix(written);

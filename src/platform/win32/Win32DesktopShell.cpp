@@ -9,26 +9,29 @@
 // shellapi.h maps FindExecutable to FindExecutableA; here it is the name of the member.
 #undef FindExecutable
 
+#include "platform/win32/WidePath.h"
+
 namespace rheo {
 
 int Win32DesktopShell::FindExecutable(const std::string& file) {
-    char program[MAX_PATH] = {};
-    const HINSTANCE result = FindExecutableA(file.c_str(), nullptr, program);
+    wchar_t program[MAX_PATH] = {};
+    const HINSTANCE result = FindExecutableW(WidePath(file).c_str(), nullptr, program);
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
 bool Win32DesktopShell::Open(const std::string& target, bool maximised) {
     // No mask: the shell reports its own errors and the call does not wait for the program.
-    SHELLEXECUTEINFOA request = {};
+    const std::wstring wideTarget = WidePath(target);
+    SHELLEXECUTEINFOW request = {};
     request.cbSize = sizeof request;
     request.fMask = 0;
     request.hwnd = reinterpret_cast<HWND>(owner_);
-    request.lpVerb = "open";
-    request.lpFile = target.c_str();
+    request.lpVerb = L"open";
+    request.lpFile = wideTarget.c_str();
     request.lpParameters = nullptr;
     request.lpDirectory = nullptr;
     request.nShow = maximised ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
-    return ShellExecuteExA(&request) != FALSE;
+    return ShellExecuteExW(&request) != FALSE;
 }
 
 }  // namespace rheo

@@ -5,8 +5,9 @@
 
 namespace rheo {
 
-// The Windows shell: FindExecutableA for the lookup, ShellExecuteExA with the verb "open" for
-// documents and web addresses. The owner is the HWND of the window that launches, or 0.
+// The Windows shell: FindExecutableW for the lookup, ShellExecuteExW with the verb "open" for
+// documents and web addresses, the names given in UTF-8. The owner is the HWND of the window that
+// launches, or 0.
 class Win32DesktopShell : public DesktopShell {
   public:
     explicit Win32DesktopShell(std::uintptr_t owner = 0) : owner_(owner) {}

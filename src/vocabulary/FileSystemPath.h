@@ -1,0 +1,20 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace rheo {
+
+// A path as the program carries it (UTF-8 bytes on Windows, the file system's own bytes
+// elsewhere) in the standard library's form, for its questions about files (exists, status).
+// On Windows the standard library would read a narrow string in the ANSI code page and lose
+// every name outside it.
+inline std::filesystem::path FileSystemPath(std::string_view path) {
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+#else
+    return std::filesystem::path(std::string(path));
+#endif
+}
+
+}  // namespace rheo
