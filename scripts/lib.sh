@@ -77,6 +77,7 @@ release_build() {
     cmake -S "$here" --preset package -B "$build" \
         >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; return 1; }
     cmake --build "$build" -j "$(nproc)" --target rheotrackpanel rheotrack-replay rheotrack-sim \
+        rheotrack-logger \
         >"$build/build.log" 2>&1 || { tail -n 60 "$build/build.log" >&2; return 1; }
     echo "$build"
 }
