@@ -234,12 +234,35 @@ def unattended(run):
     line.pull()
 
 
+def lost_file(run):
+    """A session folder that goes away: the row is lost and said so, the logger takes the file
+    again once the folder is back, and ends with exit status 1 for the lost rows."""
+    line = Line(run.dir)
+    line.plug()
+    daily, log = run.path("daily"), run.path("vlog.txt")
+    os.mkdir(daily)
+    logger, err = run.logger("--device", line.device, "--output-dir", daily, "--log", log)
+    line.send(run.capture(5))
+    name = os.path.join(daily, "line_" + time.strftime("%Y-%m-%d") + ".csv")
+    wait_for(lambda: read(name).count(b"\r\n") == 6, 30, "the first rows")
+    shutil.rmtree(daily)
+    line.send(run.capture(1))
+    wait_for(lambda: b"error: Cannot access file. Process aborted" in read(err), 10, "the fault")
+    check(without_clock(read(log))[-1].startswith(b"End of process::"), "no End of process")
+    os.mkdir(daily)
+    wait_for(lambda: b"writing again to " + name.encode() in read(err), 10, "the file again")
+    line.send(run.capture(2))
+    wait_for(lambda: read(name).count(b"\r\n") == 3, 30, "the rows after")
+    run.stop(logger, expect=1)
+    line.pull()
+
+
 def main():
     parser = argparse.ArgumentParser()
     for option in ("--logger", "--replay", "--sim"):
         parser.add_argument(option, required=True)
     parser.add_argument("scenario", choices=["command_line", "outputs", "sigterm_burst",
-                                             "unattended"])
+                                             "unattended", "lost_file"])
     args = parser.parse_args()
     if not shutil.which("socat"):
         print("socat is missing")
