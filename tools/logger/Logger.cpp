@@ -45,18 +45,18 @@ Logger::Logger(const LoggerOptions& options, const Configuration& configuration,
 std::optional<int> Logger::Start(const std::string& device, const std::string& logFile) {
     device_ = device;
     const auto port = static_cast<std::uint8_t>(options_.port >= 1 ? options_.port : 1);
-    if (options_.wait && !link_.DevicePresent()) {
-        ports_.Await(port);
-        report_.Tell("waiting for " + device);
-    } else {
-        report_.HoldBoxes(true);
-        ports_.Abrir_Puerto(port);
-        report_.HoldBoxes(false);
-        if (ports_.State() != LinkState::Open) {
-            report_.Error("cannot open " + device + ": not there, not a serial device, or held" +
-                          " by another program" + (options_.wait ? "" : " (--wait waits for it)"));
+    report_.HoldBoxes(true);  // the window's "Error opening port1" would not name the device
+    ports_.Abrir_Puerto(port);
+    report_.HoldBoxes(false);
+    if (ports_.State() != LinkState::Open) {
+        if (!options_.wait) {
+            report_.Error("cannot open " + device +
+                          ": not there, not a serial device, or held by another program "
+                          "(--wait waits for it)");
             return 2;
         }
+        ports_.Await(port);
+        report_.Tell("waiting for " + device);
     }
     if (!AppendToRegularFile(logFile, {})) {
         report_.Error("cannot write the event log " + logFile);
