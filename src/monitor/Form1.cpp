@@ -5,6 +5,9 @@
 
 #include "app/SettingsStore.h"
 #include "auxiliary/Splash.h"
+#if RHEO_WITH_TREND
+#include "monitor/FormTrend.h"
+#endif
 
 namespace rheo {
 
@@ -27,6 +30,13 @@ Form1::Form1(Form1Services services, QObject* parent)
       Timer1_(new QTimer(this)) {
     setObjectName("Form1");
     services_.link.SetNotification([this](LinkEvent kind) { OnLinkEvent(kind); });
+    engine_.Output().AddObserver(trend_);
+#if !RHEO_WITH_TREND
+    // Built without the plotting library: no trend window to open.
+    monitor_->Toolbar1()->Item(MonitorToolbar::kTrendButton)->setVisible(false);
+    monitor_->Toolbar1()->Item(MonitorToolbar::kTrendButton + 1)->setVisible(false);
+    monitor_->MArch()->MArchTrend->setVisible(false);
+#endif
 
     // The receive timer runs from the creation of the host, through every modal window: the
     // nested event loops of dialogs and message boxes keep it firing.
@@ -42,6 +52,7 @@ Form1::Form1(Form1Services services, QObject* parent)
 }
 
 Form1::~Form1() {
+    trendWindow_.reset();
     Timer1_->stop();
     services_.link.SetNotification({});
 }
@@ -77,6 +88,21 @@ void Form1::OnLinkEvent(LinkEvent kind) {
     } else {
         reception_.OnReceive(kind);
     }
+}
+
+void Form1::ShowTrend() {
+#if RHEO_WITH_TREND
+    if (!trendWindow_) {
+        auto window = std::make_unique<FormTrend>(trend_, configuration_);
+        window->ShowSessionCaption(monitor_->windowTitle());
+        connect(monitor_.get(), &QWidget::windowTitleChanged, window.get(),
+                &FormTrend::ShowSessionCaption);
+        trendWindow_ = std::move(window);
+    }
+    trendWindow_->show();
+    trendWindow_->raise();
+    trendWindow_->activateWindow();
+#endif
 }
 
 void Form1::Quit() {

@@ -20,9 +20,11 @@ MonitorToolbar::MonitorToolbar(QWidget* parent) : QToolBar(parent) {
     AddSeparator(4);
     AddButton(5, 4, "View Log", "BLog", "Open log file");
     AddSeparator(6);
-    AddButton(kPortButton, kPortPicture, "Port", "BPort", "Select communication port");
+    AddButton(kTrendButton, kTrendPicture, "Trend", "BTrend", "Show the trend of the readings");
     AddSeparator(8);
-    AddButton(9, 6, "About..", "BAbout", nullptr);
+    AddButton(kPortButton, kPortPicture, "Port", "BPort", "Select communication port");
+    AddSeparator(10);
+    AddButton(kAboutButton, 6, "About..", "BAbout", nullptr);
 
     // The port button: its face does nothing, its four entries choose the port.
     portMenu_ = new QMenu(this);
