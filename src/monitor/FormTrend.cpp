@@ -201,19 +201,21 @@ void FormTrend::Refresh() {
 }
 
 void FormTrend::UpdateTable() {
-    std::size_t first = 0;
-    std::size_t last = store_.Size();
-    if (plot_->ShowsAll() || store_.Size() == 0) {
+    const TrendLimits limits{low_->Limit(), high_->Limit()};
+    TrendSummary inView;
+    const bool all = plot_->ShowsAll() || store_.Size() == 0;
+    if (all) {
         scope_->setText(QStringLiteral("All readings"));
     } else {
         const QCPRange range = plot_->TimeRange();
-        first = store_.FirstAtOrAfter(range.lower);
-        last = store_.FirstAtOrAfter(std::nextafter(range.upper, range.upper + 1.0));
+        const std::size_t first = store_.FirstAtOrAfter(range.lower);
+        const std::size_t last =
+            store_.FirstAtOrAfter(std::nextafter(range.upper, range.upper + 1.0));
         scope_->setText(
             QStringLiteral("In view: %1 - %2").arg(Clock(range.lower), Clock(range.upper)));
+        inView = store_.Summarise(first, last, limits);
     }
-    const TrendLimits limits{low_->Limit(), high_->Limit()};
-    const TrendSummary summary = store_.Summarise(first, last, limits);
+    const TrendSummary& summary = all ? SummaryOfAll(limits) : inView;
     const StatisticsCells cells = StatisticsTexts(summary, configuration_.DecimalSeparator);
     for (std::size_t row = 0; row < kTrendSeriesCount; ++row) {
         for (std::size_t column = 0; column < kStatisticsColumns; ++column) {
@@ -237,6 +239,20 @@ void FormTrend::UpdateTable() {
     outsideLimits_->setText(QStringLiteral("Outside limits: %1").arg(summary.outsideLimits));
     outsideTorque_->setText(
         QStringLiteral("Outside 10-100 % torque: %1").arg(summary.outsideTorqueRange));
+}
+
+const TrendSummary& FormTrend::SummaryOfAll(const TrendLimits& limits) {
+    const Text temperature = store_.CurrentUnit(TrendSeries::Temperature);
+    const Text viscosity = store_.CurrentUnit(TrendSeries::Viscosity);
+    if (all_.generation != store_.Generation() || all_.limits != limits ||
+        all_.temperatureUnit != temperature || all_.viscosityUnit != viscosity ||
+        all_.summarised > store_.Size()) {
+        all_ = AllReadings{store_.Generation(), limits, temperature, viscosity, 0, {}};
+    }
+    store_.SummariseInto(all_.summary, all_.summarised, store_.Size(), limits, temperature,
+                         viscosity);
+    all_.summarised = store_.Size();
+    return all_.summary;
 }
 
 void FormTrend::LimitsChanged() {

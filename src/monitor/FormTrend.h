@@ -64,6 +64,19 @@ class FormTrend : public QWidget {
     QLabel* outsideTorque_ = nullptr;
     QTimer* Timer1_ = nullptr;
     bool viewChanged_ = true;
+
+    // The summary of all the readings, grown with them while the store, the limits and the
+    // units shown stay the same; summarised anew otherwise.
+    struct AllReadings {
+        std::uint64_t generation = 0;
+        TrendLimits limits;
+        Text temperatureUnit;
+        Text viscosityUnit;
+        std::size_t summarised = 0;
+        TrendSummary summary;
+    };
+    const TrendSummary& SummaryOfAll(const TrendLimits& limits);
+    AllReadings all_;
 };
 
 }  // namespace rheo

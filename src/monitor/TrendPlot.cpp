@@ -41,9 +41,27 @@ Text UnitOf(const TrendSegment& segment, TrendSeries series) {
                                                 : Text{};
 }
 
+// The curves' points, grown in steps of a fixed size rather than doubled, so that a million
+// readings take what they need and not up to twice that.
+class GrowingPoints : public QCPGraphDataContainer {
+  public:
+    static constexpr qsizetype kStep = 16384;
+    void MakeRoomFor(qsizetype more) {
+        if (mData.capacity() < mData.size() + more) {
+            mData.reserve(mData.size() + more + kStep);
+        }
+    }
+};
+
+void Append(QCPGraph* graph, const QVector<double>& keys, const QVector<double>& values) {
+    static_cast<GrowingPoints*>(graph->data().data())->MakeRoomFor(keys.size());
+    graph->addData(keys, values, true);
+}
+
 QCPGraph* Marks(QCPAxisRect* rect, QRgb colour, QCPScatterStyle::ScatterShape shape) {
     auto* graph =
         rect->parentPlot()->addGraph(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
+    graph->setData(QSharedPointer<GrowingPoints>::create());
     graph->setLineStyle(QCPGraph::lsNone);
     graph->setScatterStyle(QCPScatterStyle(shape, QColor(colour), 6));
     return graph;
@@ -78,6 +96,7 @@ TrendPlot::TrendPlot(const TrendStore& store, QWidget* parent)
 
         QCPGraph* curve = addGraph(time, rect->axis(QCPAxis::atLeft));
         curve->setPen(QPen(QColor(kCurveColours[s]), 1.5));
+        curve->setData(QSharedPointer<GrowingPoints>::create());
         curve->setAdaptiveSampling(true);
         curves_[s] = curve;
         torqueMarks_[s] = Marks(rect, kTorqueMarkColour, QCPScatterStyle::ssTriangleInverted);
@@ -133,6 +152,7 @@ void TrendPlot::Restart() {
         torqueMarks_[s]->data()->clear();
     }
     outsideLimits_->data()->clear();
+    anyValue_ = {};
     showsAll_ = true;
     dirty_ = true;
 }
@@ -171,6 +191,13 @@ void TrendPlot::AppendNewReadings() {
             const double number = value ? value->Value() : kGap;
             keys[s].append(time);
             values[s].append(number);
+            if (value) {
+                if (!anyValue_[s]) {
+                    allValues_[s] = QCPRange(number, number);
+                    anyValue_[s] = true;
+                }
+                allValues_[s].expand(number);
+            }
             if (value && torqueOutside) {
                 markKeys[s].append(time);
                 markValues[s].append(number);
@@ -185,13 +212,13 @@ void TrendPlot::AppendNewReadings() {
         }
     }
     for (std::size_t s = 0; s < kTrendSeriesCount; ++s) {
-        curves_[s]->addData(keys[s], values[s], true);
+        Append(curves_[s], keys[s], values[s]);
         if (!markKeys[s].isEmpty()) {
-            torqueMarks_[s]->addData(markKeys[s], markValues[s], true);
+            Append(torqueMarks_[s], markKeys[s], markValues[s]);
         }
     }
     if (!warnKeys.isEmpty()) {
-        outsideLimits_->addData(warnKeys, warnValues, true);
+        Append(outsideLimits_, warnKeys, warnValues);
     }
     shown_ = size;
 }
@@ -226,7 +253,8 @@ void TrendPlot::RebuildOutsideLimits() {
             values.append(value->Value());
         }
     }
-    outsideLimits_->setData(keys, values, true);
+    outsideLimits_->data()->clear();
+    Append(outsideLimits_, keys, values);
 }
 
 void TrendPlot::UpdateAxisTitles() {
@@ -286,8 +314,11 @@ void TrendPlot::FitAxes() {
         }
     }
     for (std::size_t s = 0; s < kTrendSeriesCount; ++s) {
-        bool found = false;
-        QCPRange values = curves_[s]->getValueRange(found, QCP::sdBoth, TimeRange());
+        bool found = anyValue_[s];
+        QCPRange values = allValues_[s];
+        if (!showsAll_) {  // only what is in view
+            values = curves_[s]->getValueRange(found, QCP::sdBoth, TimeRange());
+        }
         if (found) {
             const double margin = std::max(values.size() * 0.08, std::fabs(values.upper) * 0.01);
             values = QCPRange(values.lower - margin, values.upper + margin + (margin == 0 ? 1 : 0));

@@ -52,6 +52,9 @@ class TrendPlot : public QCustomPlot {
     void OnTimeRangeChanged(const QCPRange& range);
 
     const TrendStore& store_;
+    // The value range of each curve over all its readings, kept as they come.
+    std::array<QCPRange, kTrendSeriesCount> allValues_{};
+    std::array<bool, kTrendSeriesCount> anyValue_{};
     std::array<QCPAxisRect*, kTrendSeriesCount> rects_{};
     std::array<QCPGraph*, kTrendSeriesCount> curves_{};
     std::array<QCPGraph*, kTrendSeriesCount> torqueMarks_{};

@@ -10,7 +10,7 @@ namespace rheo {
 template <typename T>
 class ChunkedColumn {
   public:
-    static constexpr std::size_t kChunk = std::size_t{1} << 16;
+    static constexpr std::size_t kChunk = std::size_t{1} << 14;
 
     void PushBack(T value) {
         if (size_ == chunks_.size() * kChunk) {

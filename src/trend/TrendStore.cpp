@@ -42,18 +42,24 @@ void TrendStore::ReadingRecorded(const RecordedReading& recorded) {
         std::clamp<std::int64_t>((ms - originMs_) / 10, std::numeric_limits<std::int32_t>::min(),
                                  std::numeric_limits<std::int32_t>::max());
 
-    if (segments_.empty() || segments_.back().temperatureUnit != recorded.temperatureUnit ||
-        segments_.back().viscosityUnit != recorded.viscosityUnit) {
-        segments_.push_back({Size(), recorded.temperatureUnit, recorded.viscosityUnit});
+    // The decimals of a value that is no number do not matter: they stay the segment's.
+    std::array<std::uint8_t, kTrendSeriesCount> decimals{};
+    if (!segments_.empty()) {
+        decimals = segments_.back().decimals;
     }
-
-    std::uint16_t flags = 0;
+    std::uint8_t flags = 0;
     for (std::size_t s = 0; s < kTrendSeriesCount; ++s) {
         if (values[s]) {
-            flags |= static_cast<std::uint16_t>(kValid << s);
-            flags |= static_cast<std::uint16_t>(values[s]->decimals << (3 + 3 * s));
+            flags |= static_cast<std::uint8_t>(kValid << s);
+            decimals[s] = values[s]->decimals;
         }
     }
+    if (segments_.empty() || segments_.back().temperatureUnit != recorded.temperatureUnit ||
+        segments_.back().viscosityUnit != recorded.viscosityUnit ||
+        segments_.back().decimals != decimals) {
+        segments_.push_back({Size(), recorded.temperatureUnit, recorded.viscosityUnit, decimals});
+    }
+
     time_.PushBack(static_cast<std::int32_t>(hundredths));
     viscosity_.PushBack(values[0] ? values[0]->mantissa : 0);
     temperature_.PushBack(static_cast<std::int16_t>(values[1] ? values[1]->mantissa : 0));
@@ -80,13 +86,26 @@ double TrendStore::TimeSeconds(std::size_t i) const {
     return static_cast<double>(originMs_) / 1000.0 + static_cast<double>(time_[i]) / 100.0;
 }
 
+std::size_t TrendStore::SegmentOf(std::size_t i) const {
+    const auto after = std::upper_bound(
+        segments_.begin(), segments_.end(), i,
+        [](std::size_t index, const TrendSegment& segment) { return index < segment.first; });
+    return static_cast<std::size_t>(after - segments_.begin()) - 1;
+}
+
 std::optional<PlotValue> TrendStore::Value(TrendSeries series, std::size_t i) const {
+    // Nearly always the newest segment; else found by halving.
+    return ValueIn(segments_[segments_.back().first <= i ? segments_.size() - 1 : SegmentOf(i)],
+                   series, i);
+}
+
+std::optional<PlotValue> TrendStore::ValueIn(const TrendSegment& segment, TrendSeries series,
+                                             std::size_t i) const {
     const std::size_t s = Index(series);
-    const std::uint16_t flags = flags_[i];
-    if ((flags & (kValid << s)) == 0) {
+    if ((flags_[i] & (kValid << s)) == 0) {
         return std::nullopt;
     }
-    const auto decimals = static_cast<std::uint8_t>((flags >> (3 + 3 * s)) & 7);
+    const std::uint8_t decimals = segment.decimals[s];
     switch (series) {
         case TrendSeries::Viscosity:
             return PlotValue{viscosity_[i], decimals};
@@ -136,9 +155,15 @@ std::size_t TrendStore::FirstAtOrAfter(double seconds) const {
 TrendSummary TrendStore::Summarise(std::size_t first, std::size_t last,
                                    const TrendLimits& limits) const {
     TrendSummary summary;
+    SummariseInto(summary, first, last, limits, CurrentUnit(TrendSeries::Temperature),
+                  CurrentUnit(TrendSeries::Viscosity));
+    return summary;
+}
+
+void TrendStore::SummariseInto(TrendSummary& summary, std::size_t first, std::size_t last,
+                               const TrendLimits& limits, const Text& shownTemperature,
+                               const Text& shownViscosity) const {
     last = std::min(last, Size());
-    const Text shownTemperature = CurrentUnit(TrendSeries::Temperature);
-    const Text shownViscosity = CurrentUnit(TrendSeries::Viscosity);
     for (std::size_t k = 0; k < segments_.size() && first < last; ++k) {
         const std::size_t end = k + 1 < segments_.size() ? segments_[k + 1].first : Size();
         if (end <= first) {
@@ -153,7 +178,7 @@ TrendSummary TrendStore::Summarise(std::size_t first, std::size_t last,
         const std::size_t stop = std::min(end, last);
         for (std::size_t i = first; i < stop; ++i) {
             for (std::size_t s = 0; s < kTrendSeriesCount; ++s) {
-                const auto value = Value(static_cast<TrendSeries>(s), i);
+                const auto value = ValueIn(segment, static_cast<TrendSeries>(s), i);
                 if (!value) {
                     continue;
                 }
@@ -175,7 +200,6 @@ TrendSummary TrendStore::Summarise(std::size_t first, std::size_t last,
         }
         first = stop;
     }
-    return summary;
 }
 
 std::size_t TrendStore::BytesHeld() const {

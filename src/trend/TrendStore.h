@@ -22,11 +22,13 @@ inline constexpr std::size_t kTrendSeriesCount = 3;
 inline constexpr double kLowestAccurateTorque = 10.0;
 inline constexpr double kHighestAccurateTorque = 100.0;
 
-// A run of readings measured in the same units; a change of either unit starts the next one.
+// A run of readings measured in the same units whose values have the same decimals; a change
+// of either unit, or of the decimals a series is sent with, starts the next one.
 struct TrendSegment {
-    std::size_t first = 0;  // index of its first reading
-    Text temperatureUnit;   // "C", "F" or empty
-    Text viscosityUnit;     // "cP", "mPas" or empty
+    std::size_t first = 0;                   // index of its first reading
+    Text temperatureUnit;                    // "C", "F" or empty
+    Text viscosityUnit;                      // "cP", "mPas" or empty
+    std::array<std::uint8_t, 3> decimals{};  // of viscosity, temperature, torque
 };
 
 // The operator's viscosity limits; each optional.
@@ -48,9 +50,10 @@ struct TrendSummary {
 };
 
 // Every reading recorded since the latest of program start, a new or opened session and Clear,
-// held compactly for the trend whether or not its window is open: the time of recording in
-// hundredths of a second from the first reading, the three values as the instrument's digits,
-// and which of them are numbers (a value with an error, an empty one or an error word is a gap).
+// held compactly for the trend whether or not its window is open (13 bytes a reading): the time
+// of recording in hundredths of a second from the first reading, the three values as the
+// instrument's digits (their decimals are the segment's), and which of them are numbers (a value
+// with an error, an empty one or an error word is a gap).
 class TrendStore : public RecordingObserver {
   public:
     explicit TrendStore(const Configuration& configuration) : configuration_(configuration) {}
@@ -77,12 +80,20 @@ class TrendStore : public RecordingObserver {
 
     // The statistics of readings first to last - 1.
     TrendSummary Summarise(std::size_t first, std::size_t last, const TrendLimits& limits) const;
+    // Adds readings first to last - 1 to `summary`, counting as shown the units given (as
+    // CurrentUnit gives them), so that a summary of all the readings grows with them.
+    void SummariseInto(TrendSummary& summary, std::size_t first, std::size_t last,
+                       const TrendLimits& limits, const Text& shownTemperature,
+                       const Text& shownViscosity) const;
 
     // Memory the readings take, for the benchmarks.
     std::size_t BytesHeld() const;
 
   private:
-    static constexpr std::uint16_t kValid = 1;  // bit per series; decimals in 3 bits each above
+    static constexpr std::uint8_t kValid = 1;  // a bit per series
+    std::size_t SegmentOf(std::size_t i) const;
+    std::optional<PlotValue> ValueIn(const TrendSegment& segment, TrendSeries series,
+                                     std::size_t i) const;
 
     const Configuration& configuration_;
     std::uint64_t generation_ = 0;
@@ -91,7 +102,7 @@ class TrendStore : public RecordingObserver {
     ChunkedColumn<std::int32_t> viscosity_;
     ChunkedColumn<std::int16_t> temperature_;
     ChunkedColumn<std::int16_t> torque_;
-    ChunkedColumn<std::uint16_t> flags_;  // bits 0-2: a number; bits 3-11: its decimals
+    ChunkedColumn<std::uint8_t> flags_;  // bits 0-2: the series' value is a number
     std::vector<TrendSegment> segments_;
 };
 
