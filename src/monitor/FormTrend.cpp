@@ -118,9 +118,9 @@ FormTrend::FormTrend(TrendStore& store, const Configuration& configuration, QWid
             table_->setItem(row, column, item);
         }
     }
-    table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
-                           3 * table_->verticalHeader()->defaultSectionSize() +
-                           2 * table_->frameWidth() + 2);
+    table_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    table_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     leftOut_ = Label(this, "LeftOut");

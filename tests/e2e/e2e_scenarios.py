@@ -110,7 +110,7 @@ def warm_up(i):
     """Message i of a sample warming up and thinning, at low torque for its first readings, with
     one temperature error: what the trend window is for."""
     temperature = "Lw" if i == 25 else "%.1fC" % (22.0 + i * 0.12)
-    viscosity = 1480 - i * 7 + (i * 7919 % 23) - 11
+    viscosity = 1480 - i * 7 + (i * 37 % 11) - 5
     torque = 6.0 + i * 1.3 if i < 20 else 32.0 + (i * 31 % 9)
     return ("10:%02d:%02d   sp: LCP    rpm: 60   T: %s\rcP: %08d\r %%: %.1f\r" % (
         i // 60, i % 60, temperature, viscosity, torque)).encode()
@@ -133,7 +133,10 @@ def trend_while_recording(rig, args):
     wait_for(lambda: row_count(session_file) == count + 1, 20, "every row")
     time.sleep(0.5)  # the next redraw of the trend
     rig.picture("trend", trend)
-    rig.picture("main-window", rig.main_window(process))
+    main_window = rig.main_window(process)
+    rig.x("windowraise", main_window)
+    time.sleep(0.3)
+    rig.picture("main-window", main_window)
     check(rig.window(process, title), "the trend window went away")
     rig.quit(process)
     content = read_bytes(session_file)
