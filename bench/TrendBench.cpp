@@ -18,7 +18,7 @@ namespace {
 using namespace rheo;
 
 // A reading a second: a viscosity drifting and wavering around 1250 cP, a warming sample and a
-// torque that now and then leaves the accurate range.
+// torque that one reading in fifty has below the accurate range.
 class Readings {
   public:
     void Add(TrendStore& store) {
@@ -27,7 +27,8 @@ class Readings {
         std::snprintf(viscosity, sizeof viscosity, "%08d",
                       static_cast<int>(1250 + 80 * std::sin(t / 900.0) + (n_ * 7919 % 41) - 20));
         std::snprintf(temperature, sizeof temperature, "%.1f", 25.0 + 5.0 * std::sin(t / 5000.0));
-        std::snprintf(torque, sizeof torque, "%.1f", 55.0 + 50.0 * std::sin(t / 300.0));
+        std::snprintf(torque, sizeof torque, "%.1f",
+                      n_ % 50 == 0 ? 8.0 : 55.0 + 40.0 * std::sin(t / 300.0));
         reading_.Viscosity = viscosity;
         reading_.Temperature = temperature;
         reading_.Torque = torque;
@@ -46,15 +47,18 @@ std::size_t HeapInUse() {
     return mallinfo2().uordblks;
 }
 
+// The window open and drawn while empty, then given `count` readings: what they take in the
+// store alone and with the plots, beyond the empty trend.
 struct OpenTrend {
     explicit OpenTrend(std::int64_t count) {
+        window = std::make_unique<FormTrend>(store, configuration);
+        window->show();
+        window->Refresh();
         const std::size_t empty = HeapInUse();
         for (std::int64_t i = 0; i < count; ++i) {
             readings.Add(store);
         }
         storeBytes = HeapInUse() - empty;
-        window = std::make_unique<FormTrend>(store, configuration);
-        window->show();
         window->Refresh();
         totalBytes = HeapInUse() - empty;
     }
