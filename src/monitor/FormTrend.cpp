@@ -20,7 +20,7 @@ namespace rheo {
 
 namespace {
 
-constexpr int kDefaultWidth = 800;
+constexpr int kDefaultWidth = 860;
 constexpr int kDefaultHeight = 640;
 const QString kMonitorCaptionStart = QStringLiteral("Incoming data - ");
 
@@ -178,6 +178,12 @@ FormTrend::FormTrend(TrendStore& store, const Configuration& configuration, QWid
     Timer1_->setObjectName("Timer1");
     Timer1_->setInterval(kRefreshIntervalMs);
     connect(Timer1_, &QTimer::timeout, this, &FormTrend::Refresh);
+
+    // The program ends at once, without closing its windows: the geometry is kept as it changes.
+    geometryTimer_ = new QTimer(this);
+    geometryTimer_->setSingleShot(true);
+    geometryTimer_->setInterval(500);
+    connect(geometryTimer_, &QTimer::timeout, this, &FormTrend::SaveGeometry);
 }
 
 FormTrend::~FormTrend() {
@@ -323,6 +329,20 @@ void FormTrend::showEvent(QShowEvent* event) {
     viewChanged_ = true;
     Refresh();
     Timer1_->start();
+}
+
+void FormTrend::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (isVisible()) {
+        geometryTimer_->start();
+    }
+}
+
+void FormTrend::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (isVisible()) {
+        geometryTimer_->start();
+    }
 }
 
 void FormTrend::hideEvent(QHideEvent* event) {

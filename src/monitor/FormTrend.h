@@ -43,6 +43,8 @@ class FormTrend : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void UpdateTable();
@@ -63,6 +65,7 @@ class FormTrend : public QWidget {
     QLabel* outsideLimits_ = nullptr;
     QLabel* outsideTorque_ = nullptr;
     QTimer* Timer1_ = nullptr;
+    QTimer* geometryTimer_ = nullptr;  // keeps the geometry a moment after a move or resize
     bool viewChanged_ = true;
 
     // The summary of all the readings, grown with them while the store, the limits and the

@@ -87,11 +87,15 @@ void GuiTest::TrendWindowFollowsTheEngine() {
     QTest::keyClick(trend->LowLimit(), Qt::Key_Return);
     trend->HighLimit()->setValue(1100.0);
     QCOMPARE(trend->LowLimit()->Limit(), std::nullopt);
+    trend->resize(900, 600);
+    trend->hide();
     {
         FormTrend again(host.form->Trend(), Configuration{});
         QCOMPARE(again.LowLimit()->Limit(), std::nullopt);
         QCOMPARE(again.HighLimit()->Limit(), std::optional(1100.0));
+        QCOMPARE(again.size(), QSize(900, 600));
     }
+    trend->show();
 
     // The picture, kept; then Clear and a new session each start the trend anew.
     QDir().mkpath(RHEO_ARTEFACTS_DIR);
