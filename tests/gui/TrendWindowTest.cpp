@@ -109,4 +109,28 @@ void GuiTest::TrendWindowFollowsTheEngine() {
     trend->Refresh();
     QCOMPARE(plot->Curve(TrendSeries::Viscosity)->data()->size(), 0);
     QCOMPARE(trend->windowTitle(), QString::fromStdString("Trend - " + host.dir.File("run.csv")));
+
+    // Zoomed to the newest two readings: the table covers them; Follow keeps the width on the
+    // newest reading; Reset view shows all again.
+    for (int n = 6; n <= 8; ++n) {
+        QTest::qWait(30);
+        host.Feed(n);
+    }
+    trend->Refresh();
+    const TrendStore& store = host.form->Trend();
+    QCPAxis* time = plot->Rect(TrendSeries::Torque)->axis(QCPAxis::atBottom);
+    time->setRange(store.TimeSeconds(1) - 0.005, store.TimeSeconds(2) + 0.005);  // as a drag
+    trend->Refresh();
+    QVERIFY(trend->findChild<QLabel*>("Scope")->text().startsWith("In view: "));
+    QCOMPARE(Cell(table, 0, 0), QStringLiteral("2"));
+    const double width = plot->TimeRange().size();
+    QTest::qWait(30);
+    host.Feed(9);
+    trend->Refresh();
+    QVERIFY(plot->TimeRange().contains(store.TimeSeconds(3)));
+    QVERIFY(!plot->TimeRange().contains(store.TimeSeconds(1)));
+    QCOMPARE(plot->TimeRange().size(), width);
+    QTest::mouseClick(trend->findChild<QPushButton*>("ResetView"), Qt::LeftButton);
+    QCOMPARE(trend->findChild<QLabel*>("Scope")->text(), QStringLiteral("All readings"));
+    QCOMPARE(Cell(table, 0, 0), QStringLiteral("4"));
 }
