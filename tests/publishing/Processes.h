@@ -106,7 +106,11 @@ class Broker {
         : directory_(directory), port_(FreePort()) {
         std::ofstream(directory.File("mosquitto.conf"))
             << "listener " << port_ << " 127.0.0.1\n"
-            << "persistence true\npersistence_location " << directory.Path().string() << "/\n"
+            << "persistence true\npersistence_location " << directory.Path().string()
+            << "/\n"
+            // Started as root, the broker would become the user "mosquitto", who may not read
+            // the test's files.
+            << (geteuid() == 0 ? "user root\n" : "")
             << (extra.empty() ? "allow_anonymous true\n" : extra);
         Start();
     }

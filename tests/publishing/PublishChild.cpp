@@ -1,6 +1,6 @@
 // A publishing program for the broker tests, to be killed: publishes to URL what OUTBOX holds
-// under the topic base "lab" and adds COUNT readings to it, one every DELAY ms (the first numbered FIRST, so that the test
-// knows each one), then publishes until it is killed.
+// under the topic base "lab" and adds COUNT readings to it, one every DELAY ms (the first numbered
+// FIRST, so that the test knows each one), then publishes until it is killed.
 //   publishing_child URL OUTBOX INSTRUMENT FIRST COUNT DELAY
 #include <chrono>
 #include <cstdio>

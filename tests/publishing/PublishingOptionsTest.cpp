@@ -1,8 +1,8 @@
 // The publishing options, from the logger's command line and from the publishing file.
 #include <gtest/gtest.h>
 
-#include "publishing/PublishingOptions.h"
 #include <utility>
+#include "publishing/PublishingOptions.h"
 
 #include "support/TempDir.h"
 
