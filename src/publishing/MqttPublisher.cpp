@@ -14,6 +14,7 @@ constexpr int kClientInFlight = 100;   // QoS 1 messages the client keeps unackn
 constexpr std::size_t kWindow = 1000;  // messages handed to the client and not yet acknowledged
 constexpr std::size_t kRemovalBatch = 500;
 constexpr auto kRemovalPeriod = std::chrono::milliseconds(100);
+constexpr auto kCheckpointPeriod = std::chrono::seconds(1);
 constexpr auto kFirstDelay = std::chrono::seconds(1);
 constexpr auto kLongestDelay = std::chrono::seconds(60);
 
@@ -82,8 +83,14 @@ void MqttPublisher::Problem(const std::string& line) {
 }
 
 void MqttPublisher::WaitFor(std::chrono::seconds delay) {
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, delay, [this] { return stopping_; });
+    // In steps of a second, checkpointing the outbox between them: readings go on arriving.
+    for (auto waited = std::chrono::seconds(0); waited < delay; ++waited) {
+        outbox_.Checkpoint();
+        std::unique_lock lock(mutex_);
+        if (wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; })) {
+            return;
+        }
+    }
 }
 
 void MqttPublisher::Run() {
@@ -172,6 +179,11 @@ bool MqttPublisher::Session() {
                 accepted = true;
                 Feed(client);
                 RemoveAcknowledged(false);
+            }
+            if (const auto now = std::chrono::steady_clock::now();
+                now - lastCheckpoint_ > kCheckpointPeriod) {
+                outbox_.Checkpoint();
+                lastCheckpoint_ = now;
             }
         }
     }

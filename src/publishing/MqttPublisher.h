@@ -78,6 +78,7 @@ class MqttPublisher {
     std::map<int, std::int64_t> inFlight_;  // message id of the client -> outbox id
     std::vector<std::int64_t> acknowledgedIds_;
     std::chrono::steady_clock::time_point lastRemoval_;
+    std::chrono::steady_clock::time_point lastCheckpoint_;
     std::int64_t cursor_ = 0;  // the newest outbox id handed to the client
     int refusal_ = 0;          // the broker's answer to the login, when it refused it
     std::string tlsError_;     // the TLS library's complaint during the attempt

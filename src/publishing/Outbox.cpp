@@ -51,13 +51,21 @@ std::unique_ptr<Outbox> Outbox::Open(const std::string& path, std::string& error
     }
     sqlite3_busy_timeout(db, 5000);
     if (!outbox->Execute("PRAGMA journal_mode=WAL") ||
-        !outbox->Execute("PRAGMA synchronous=FULL") || !outbox->Execute(kSchema) ||
+        !outbox->Execute("PRAGMA synchronous=FULL") ||
+        !outbox->Execute("PRAGMA wal_autocheckpoint=0") || !outbox->Execute(kSchema) ||
         !outbox->Prepare(error)) {
         if (error.empty()) {
             error = "cannot use the outbox " + path + ": " + sqlite3_errmsg(db);
         }
         return nullptr;
     }
+    if (sqlite3_open_v2(path.c_str(), &outbox->checkpointDb_, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK) {
+        error =
+            "cannot open the outbox " + path + " twice: " + sqlite3_errmsg(outbox->checkpointDb_);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(outbox->checkpointDb_, 5000);
     sqlite3_stmt* count = nullptr;
     sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM messages", -1, &count, nullptr);
     if (count && sqlite3_step(count) == SQLITE_ROW) {
@@ -71,7 +79,13 @@ Outbox::~Outbox() {
     for (sqlite3_stmt* statement : {lastSeq_, setSeq_, insert_, after_, remove_}) {
         sqlite3_finalize(statement);
     }
-    sqlite3_close(db_);
+    sqlite3_close(checkpointDb_);
+    sqlite3_close(db_);  // the last connection: it checkpoints what is left
+}
+
+void Outbox::Checkpoint() {
+    std::lock_guard lock(checkpointMutex_);
+    sqlite3_wal_checkpoint_v2(checkpointDb_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 bool Outbox::Execute(const char* sql) {
