@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <utility>
-#include "publishing/PublishingOptions.h"
 
+#include "publishing/PublishingOptions.h"
 #include "support/TempDir.h"
 
 namespace rheo {
@@ -13,58 +13,47 @@ TEST(PublishingOptions, CommandLineAndFileGiveTheSameOptions) {
     const std::vector<std::string_view> args = {"--port",
                                                 "1",
                                                 "--mqtt",
-                                                "mqtts://broker.lab:9883",
-                                                "--mqtt-base",
-                                                "lab",
-                                                "--mqtt-user",
-                                                "logger",
+                                                "mqtts://b:9883",
                                                 "--mqtt-password-file",
-                                                "/etc/pw",
-                                                "--mqtt-allow-plaintext"};
-    PublishingOptions fromArgs;
+                                                "/pw",
+                                                "--mqtt-allow-plaintext",
+                                                "--mqtt-outbox-limit",
+                                                "5"};
+    PublishingOptions options;
     std::string error;
-    EXPECT_EQ(TakePublishingArgument(args, 0, fromArgs, error), 0u);
-    for (std::size_t i = 2; i < args.size();) {
-        const std::size_t taken = TakePublishingArgument(args, i, fromArgs, error);
-        ASSERT_GT(taken, 0u) << error;
-        i += taken;
+    EXPECT_EQ(TakePublishingArgument(args, 0, options, error), 0u);  // not ours
+    for (std::size_t i = 2, taken = 1; i < args.size() && taken > 0; i += taken) {
+        taken = TakePublishingArgument(args, i, options, error);
+        EXPECT_GT(taken, 0u) << error;
     }
     test::TempDir directory;
     test::WriteFile(directory.File("vmqtt.txt"),
-                    "# the lab's broker\r\nmqtt=mqtts://broker.lab:9883\r\nmqtt-base=lab\n\n"
-                    "mqtt-user=logger\nmqtt-password-file=/etc/pw\nmqtt-allow-plaintext=yes\n");
-    const auto fromFile = ReadPublishingFile(directory.File("vmqtt.txt"), error);
-    ASSERT_TRUE(fromFile) << error;
-    for (const PublishingOptions* options : {&std::as_const(fromArgs), &*fromFile}) {
-        EXPECT_EQ(options->url, "mqtts://broker.lab:9883");
-        EXPECT_EQ(options->base, "lab");
-        EXPECT_EQ(options->user, "logger");
-        EXPECT_EQ(options->passwordFile, "/etc/pw");
-        EXPECT_TRUE(options->allowPlaintext);
-        EXPECT_EQ(options->outboxLimit, kDefaultOutboxLimit);
+                    "# the lab's broker\r\nmqtt=mqtts://b:9883\r\n\nmqtt-password-file=/pw\n"
+                    "mqtt-allow-plaintext=yes\nmqtt-outbox-limit=5\n");
+    const auto file = ReadPublishingFile(directory.File("vmqtt.txt"), error);
+    ASSERT_TRUE(file) << error;
+    for (const auto* read : {&std::as_const(options), &*file}) {
+        EXPECT_EQ(read->url, "mqtts://b:9883");
+        EXPECT_EQ(read->base, "rheotrackpanel");
+        EXPECT_EQ(read->passwordFile, "/pw");
+        EXPECT_TRUE(read->allowPlaintext);
+        EXPECT_EQ(read->outboxLimit, 5);
     }
-
     test::WriteFile(directory.File("bad.txt"), "mqtt=mqtt://a\nmqtt-colour=red\n");
     EXPECT_FALSE(ReadPublishingFile(directory.File("bad.txt"), error));
     EXPECT_EQ(error, directory.File("bad.txt") + ":2: unknown publishing option: mqtt-colour");
-    EXPECT_EQ(TakePublishingArgument({"--mqtt-base"}, 0, fromArgs, error), 0u);
+    EXPECT_EQ(TakePublishingArgument({"--mqtt-base"}, 0, options, error), 0u);
     EXPECT_EQ(error, "--mqtt-base needs a value");
 }
 
 TEST(PublishingOptions, BrokerUrls) {
     std::string error;
-    const auto plain = ParseBrokerUrl("mqtt://127.0.0.1", error);
-    ASSERT_TRUE(plain);
-    EXPECT_FALSE(plain->tls);
-    EXPECT_EQ(plain->port, 1883);
     const auto tls = ParseBrokerUrl("mqtts://[::1]:8884", error);
     ASSERT_TRUE(tls);
-    EXPECT_TRUE(tls->tls);
-    EXPECT_EQ(tls->host, "::1");
-    EXPECT_EQ(tls->port, 8884);
+    EXPECT_TRUE(tls->tls && tls->host == "::1" && tls->port == 8884);
+    EXPECT_EQ(ParseBrokerUrl("mqtt://broker", error)->port, 1883);
     EXPECT_EQ(ParseBrokerUrl("mqtts://broker", error)->port, 8883);
-    for (const char* bad :
-         {"http://broker", "mqtt://", "mqtt://broker:0", "mqtt://broker:x", "mqtt://user@broker"}) {
+    for (const char* bad : {"http://broker", "mqtt://", "mqtt://broker:0", "mqtt://u@broker"}) {
         EXPECT_FALSE(ParseBrokerUrl(bad, error)) << bad;
     }
 }
@@ -72,8 +61,7 @@ TEST(PublishingOptions, BrokerUrls) {
 TEST(PublishingOptions, APasswordIsRefusedOverPlainMqttUnlessAllowed) {
     PublishingOptions options;
     options.url = "mqtt://broker";
-    options.user = "logger";
-    options.passwordFile = "/etc/pw";
+    options.passwordFile = "/pw";
     std::string error;
     EXPECT_FALSE(options.Check(error));
     EXPECT_EQ(error,
