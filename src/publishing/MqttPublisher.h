@@ -26,7 +26,8 @@ namespace rheo {
 // connection, and the broker's last will {"state":"offline"} when the link breaks.
 // Connections are retried after 1 s, doubling to 60 s. A problem (the broker unreachable, the
 // login refused, the certificate not verified) is told to `report` in one line, once until
-// the next connection succeeds or the problem changes.
+// the next connection succeeds or the problem changes; `report` is called on the network
+// thread.
 class MqttPublisher {
   public:
     using Report = std::function<void(const std::string& line)>;
