@@ -1,6 +1,7 @@
 #include "publishing/PublishingOptions.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -174,6 +175,18 @@ std::optional<PublishingOptions> ReadPublishingFile(const std::string& path, std
         return std::nullopt;
     }
     return options;
+}
+
+std::string FindPublishingFile(const std::string& executableDirectory,
+                               const std::string& programDirectory) {
+    for (const std::string* directory : {&executableDirectory, &programDirectory}) {
+        const auto path = std::filesystem::path(*directory) / kPublishingFileName;
+        std::error_code error;
+        if (!directory->empty() && std::filesystem::is_regular_file(path, error)) {
+            return path.string();
+        }
+    }
+    return {};
 }
 
 std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& error) {

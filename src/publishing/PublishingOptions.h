@@ -57,6 +57,12 @@ std::size_t TakePublishingArgument(const std::vector<std::string_view>& args, st
 // start with "#" are skipped; mqtt-allow-plaintext takes yes/no, true/false or 1/0.
 std::optional<PublishingOptions> ReadPublishingFile(const std::string& path, std::string& error);
 
+// The publishing file by vcfg.txt's rule: the one an administrator placed beside the
+// executable, else the one in the program's (per-user) directory; empty when there is neither
+// (the file is never created).
+std::string FindPublishingFile(const std::string& executableDirectory,
+                               const std::string& programDirectory);
+
 // The password: the file's first line without its line end.
 std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& error);
 

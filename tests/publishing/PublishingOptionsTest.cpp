@@ -30,6 +30,9 @@ TEST(PublishingOptions, CommandLineAndFileGiveTheSameOptions) {
     test::WriteFile(directory.File("vmqtt.txt"),
                     "# the lab's broker\r\nmqtt=mqtts://b:9883\r\n\nmqtt-password-file=/pw\n"
                     "mqtt-allow-plaintext=yes\nmqtt-outbox-limit=5\n");
+    EXPECT_EQ(FindPublishingFile("/nonexistent", directory.Path().string()),
+              directory.File("vmqtt.txt"));
+    EXPECT_EQ(FindPublishingFile("/nonexistent", "/nonexistent"), "");
     const auto file = ReadPublishingFile(directory.File("vmqtt.txt"), error);
     ASSERT_TRUE(file) << error;
     for (const auto* read : {&std::as_const(options), &*file}) {
