@@ -71,6 +71,19 @@ void MqttPublisher::Stop() {
 void MqttPublisher::SetPortState(std::string state) {
     std::lock_guard lock(mutex_);
     portState_ = std::move(state);
+    statusChanged_ = true;
+}
+
+void MqttPublisher::PublishOnline(mosquitto* client) {
+    std::string port;
+    {
+        std::lock_guard lock(mutex_);
+        port = portState_;
+        statusChanged_ = false;
+    }
+    const std::string online = OnlinePayload(instrument_, std::chrono::system_clock::now(), port);
+    mosquitto_publish(client, nullptr, statusTopic_.c_str(), static_cast<int>(online.size()),
+                      online.data(), 1, true);
 }
 
 void MqttPublisher::Problem(const std::string& line) {
@@ -177,6 +190,9 @@ bool MqttPublisher::Session() {
             }
             if (connected_) {
                 accepted = true;
+                if (statusChanged_) {
+                    PublishOnline(client);
+                }
                 Feed(client);
                 RemoveAcknowledged(false);
             }
@@ -259,15 +275,7 @@ void MqttPublisher::OnConnect(mosquitto* client, void* self, int rc) {
     }
     publisher->lastProblem_.clear();
     publisher->connected_ = true;
-    std::string port;
-    {
-        std::lock_guard lock(publisher->mutex_);
-        port = publisher->portState_;
-    }
-    const std::string online =
-        OnlinePayload(publisher->instrument_, std::chrono::system_clock::now(), port);
-    mosquitto_publish(client, nullptr, publisher->statusTopic_.c_str(),
-                      static_cast<int>(online.size()), online.data(), 1, true);
+    publisher->PublishOnline(client);
 }
 
 void MqttPublisher::OnPublish(mosquitto*, void* self, int mid) {

@@ -42,7 +42,8 @@ class MqttPublisher {
     bool Start(std::string& error);
     // Publishes {"state":"offline"}, disconnects and ends the network thread.
     void Stop();
-    // The port's state for the online status ("open", "lost", ...), from the next connection.
+    // The port's state in the online status ("open", "lost", ...): published again at once
+    // while connected.
     void SetPortState(std::string state);
     bool Connected() const { return connected_; }
     // Messages acknowledged by the broker since the start.
@@ -54,6 +55,7 @@ class MqttPublisher {
     mosquitto* NewClient();
     void Feed(mosquitto* client);
     void RemoveAcknowledged(bool now);
+    void PublishOnline(mosquitto* client);
     void Problem(const std::string& line);
     void WaitFor(std::chrono::seconds delay);
 
@@ -74,6 +76,7 @@ class MqttPublisher {
     std::condition_variable wake_;
     bool stopping_ = false;
     std::string portState_;
+    std::atomic<bool> statusChanged_ = false;
 
     // Touched by the network thread only (the callbacks run inside its loop).
     std::map<int, std::int64_t> inFlight_;  // message id of the client -> outbox id

@@ -5,32 +5,29 @@
 #include <string>
 #include <thread>
 
-#include "publishing/MqttPublisher.h"
-#include "publishing/PublishingObserver.h"
+#include "publishing/Publishing.h"
 
 int main(int argc, char** argv) {
     std::string error = "publishing_child URL OUTBOX FIRST COUNT";
-    const auto outbox = argc == 5 ? rheo::Outbox::Open(argv[2], error) : nullptr;
-    if (!outbox) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
     rheo::PublishingOptions options;
-    options.url = argv[1];
+    options.url = argc == 5 ? argv[1] : "";
+    options.outbox = argc == 5 ? argv[2] : "";
     options.base = "lab";
+    const rheo::Configuration configuration;
     const auto report = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
-    rheo::MqttPublisher publisher(options, "visco-1", *outbox, report);
-    if (!publisher.Start(error)) {
+    const auto publishing =
+        argc == 5 ? rheo::Publishing::Start(options, "visco-1", "", configuration, report, error)
+                  : nullptr;
+    if (!publishing) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    const rheo::Configuration configuration;
-    rheo::PublishingObserver observer(*outbox, configuration, "lab", "visco-1", report);
     const rheo::Text date = "05/12/2026", c = "C", cp = "cP";
     for (int i = std::stoi(argv[3]), end = i + std::stoi(argv[4]); i < end; ++i) {
         const rheo::Reading reading{
             "", "14:05:33", "LCP", "100", "27.5", "", std::to_string(1000 + i), "", "10.2"};
-        observer.ReadingRecorded({reading, date, c, cp, std::chrono::system_clock::now()});
+        publishing->Observer().ReadingRecorded(
+            {reading, date, c, cp, std::chrono::system_clock::now()});
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     std::printf("added\n");
