@@ -3,8 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QSysInfo>
+
 #include "app/SettingsStore.h"
 #include "auxiliary/Splash.h"
+#include "platform/ProgramLocation.h"
+#include "vocabulary/Windows1252.h"
 
 namespace rheo {
 
@@ -18,10 +22,11 @@ Form1::Form1(Form1Services services, QObject* parent)
       services_(std::move(services)),
       eventLog_(std::nullopt, clock_),
       monitor_(std::make_unique<FormMonitor>(history_, *this)),
-      engine_(configuration_, clock_, eventLog_, sessionFile_, *monitor_, services_.boxes,
+      engine_(configuration_, clock_, observedLog_, sessionFile_, *monitor_, services_.boxes,
               history_),
       sessions_(configuration_, engine_.Output(), services_.dialog, services_.boxes),
-      ports_(services_.link, *monitor_, PortStore(services_.registry), services_.boxes, eventLog_),
+      ports_(services_.link, *monitor_, PortStore(services_.registry), services_.boxes,
+             observedLog_),
       reception_(services_.link,
                  [this](std::string_view characters) { return engine_.Feed(characters); }),
       Timer1_(new QTimer(this)) {
@@ -54,7 +59,42 @@ bool Form1::Start() {
     }
     // The about window's web link opens its page through the same desktop as the log viewer.
     Splash::SetWebLink(&services_.shell, nullptr, programDirectory_);
+    StartPublishing();
     return true;
+}
+
+void Form1::StartPublishing() {
+#if RHEO_PUBLISHING
+    const std::string file = FindPublishingFile(ExecutableDirectory(), programDirectory_);
+    if (file.empty()) {
+        return;  // no publishing, no network
+    }
+    std::string error;
+    auto options = ReadPublishingFile(file, error);
+    if (options) {
+        const std::string instrument = options->instrument.empty()
+                                           ? QSysInfo::machineHostName().toStdString()
+                                           : options->instrument;
+        // The publisher reports from its network thread: the entry is written on this one.
+        const auto report = [this](const std::string& line) {
+            QMetaObject::invokeMethod(
+                this, [this, line] { ReportPublishing(line); }, Qt::QueuedConnection);
+        };
+        publishing_ = Publishing::Start(*options, instrument, programDirectory_, configuration_,
+                                        report, error);
+    }
+    if (!publishing_) {
+        ReportPublishing(error);
+        return;
+    }
+    engine_.Output().AddObserver(publishing_->Observer());
+    observedLog_.AddObserver(publishing_->Observer());
+#endif
+}
+
+void Form1::ReportPublishing(const std::string& line) {
+    std::fprintf(stderr, "rheotrackpanel: %s\n", line.c_str());
+    observedLog_.LogEvent(EventKind::Publishing, Utf8ToWindows1252(line));
 }
 
 void Form1::ShowSplash() {

@@ -20,6 +20,10 @@
 #include "platform/SerialLink.h"
 #include "platform/SingleInstance.h"
 #include "recording/EventLog.h"
+#include "recording/ObservedEventLog.h"
+#if RHEO_PUBLISHING
+#include "publishing/Publishing.h"
+#endif
 #include "recording/ReadingHistory.h"
 #include "recording/SessionCommands.h"
 
@@ -82,11 +86,16 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
 
   private:
     void OnLinkEvent(LinkEvent kind);
+    // Publishing to a broker when a publishing file lies beside vcfg.txt; its problems go to
+    // the event log and standard error.
+    void StartPublishing();
+    void ReportPublishing(const std::string& line);
 
     Form1Services services_;
     Configuration configuration_;
     SystemClock clock_{configuration_};  // keeps its texts clear of the field separator
     EventLog eventLog_;
+    ObservedEventLog observedLog_{eventLog_};  // what the engine and the ports log to
     LiveSessionFile sessionFile_;
     std::string programDirectory_;
     ReadingHistory history_;
@@ -97,6 +106,9 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     PortSelection ports_;
     Reception reception_;
     QTimer* Timer1_ = nullptr;
+#if RHEO_PUBLISHING
+    std::unique_ptr<Publishing> publishing_;
+#endif
 };
 
 }  // namespace rheo

@@ -118,6 +118,8 @@ const char* EventKindName(EventKind kind) {
             return "PortBack";
         case EventKind::PortMapIgnored:
             return "PortMapIgnored";
+        case EventKind::Publishing:
+            return "Publishing";
     }
     return "";
 }

@@ -69,11 +69,11 @@ bool PublishingOptions::IsFlag(std::string_view key) {
 }
 
 bool PublishingOptions::Set(std::string_view key, std::string_view value, std::string& error) {
-    std::string* const texts[] = {&url,     &base,         &caFile, &certFile,
-                                  &keyFile, &passwordFile, &outbox, &user};
+    std::string* const texts[] = {&url,          &base,   &caFile, &certFile,  &keyFile,
+                                  &passwordFile, &outbox, &user,   &instrument};
     constexpr std::string_view kTextKeys[] = {"mqtt",        "mqtt-base", "mqtt-cafile",
                                               "mqtt-cert",   "mqtt-key",  "mqtt-password-file",
-                                              "mqtt-outbox", "mqtt-user"};
+                                              "mqtt-outbox", "mqtt-user", "mqtt-instrument"};
     for (std::size_t i = 0; i < std::size(kTextKeys); ++i) {
         if (key == kTextKeys[i]) {
             *texts[i] = std::string(value);
@@ -110,8 +110,9 @@ bool PublishingOptions::Check(std::string& error) const {
     if (!address) {
         return false;
     }
-    if (base.empty() || base.find_first_of("+#") != std::string::npos) {
-        error = "the topic base must be a topic without + or #";
+    if (base.empty() || base.find_first_of("+#") != std::string::npos ||
+        instrument.find_first_of("+#/") != std::string::npos) {
+        error = "the topic base and the instrument must be topics without + or #";
         return false;
     }
     if (certFile.empty() != keyFile.empty()) {

@@ -24,7 +24,8 @@ std::optional<BrokerAddress> ParseBrokerUrl(std::string_view url, std::string& e
 
 // How readings and events are published. The keys are the logger's options without their
 // "--" (mqtt, mqtt-base, mqtt-cafile, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file,
-// mqtt-outbox, mqtt-outbox-limit, mqtt-allow-plaintext), the same in the publishing file.
+// mqtt-outbox, mqtt-outbox-limit, mqtt-allow-plaintext, mqtt-instrument), the same in the
+// publishing file.
 struct PublishingOptions {
     std::string url;  // empty: nothing is published
     std::string base = kDefaultTopicBase;
@@ -33,7 +34,8 @@ struct PublishingOptions {
     std::string keyFile;
     std::string user;
     std::string passwordFile;
-    std::string outbox;  // empty: the caller's default
+    std::string outbox;      // empty: the caller's default
+    std::string instrument;  // the topics' instrument; empty: the caller's default
     std::int64_t outboxLimit = kDefaultOutboxLimit;
     bool allowPlaintext = false;
 
