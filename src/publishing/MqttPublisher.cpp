@@ -174,7 +174,10 @@ bool MqttPublisher::Session() {
     refusal_ = 0;
     tlsError_.clear();
     const std::string where = address_.host + ":" + std::to_string(address_.port);
-    int rc = mosquitto_connect(client, address_.host.c_str(), address_.port, kKeepAliveSeconds);
+    // Not blocking: the TCP connection and the TLS handshake go on in the loop, which keeps an
+    // eye on Stop.
+    int rc =
+        mosquitto_connect_async(client, address_.host.c_str(), address_.port, kKeepAliveSeconds);
     bool accepted = false;
     if (rc == MOSQ_ERR_SUCCESS) {
         for (;;) {
