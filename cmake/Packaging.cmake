@@ -127,7 +127,7 @@ if(UNIX AND NOT APPLE)
         set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
     else()
         set(CPACK_DEBIAN_PACKAGE_DEPENDS
-            "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libglib2.0-0 (>= 2.74), libstdc++6 (>= 12), libc6 (>= 2.34), fonts-liberation")
+            "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libglib2.0-0 (>= 2.74), libmosquitto1 (>= 2.0), libsqlite3-0 (>= 3.40), libstdc++6 (>= 12), libc6 (>= 2.34), fonts-liberation")
     endif()
     # The X11 platform plugin, for a desktop without one installed already; the file-type table
     # by which GIO finds the browser for the web link and the viewer for the log.

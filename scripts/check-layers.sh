@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a file under src/ or tools/ includes a folder above its own (see docs/DEVELOPING.md),
 # or uses the POSIX system interface outside the folders that implement it for POSIX systems:
-#   0 vocabulary   1 platform (the interfaces)   2 decoder, recording, trend   3 link   4 app
-#   5 platform/qt, platform/posix, platform/win32 (these see only vocabulary and platform)
-#   6 auxiliary   7 monitor   8 main.cpp   9 tools
+#   0 vocabulary   1 platform (the interfaces)   2 decoder, recording, trend   3 publishing
+#   4 link   5 app   6 platform/qt, platform/posix, platform/win32 (these see only vocabulary and
+#   platform)   7 auxiliary   8 monitor   9 main.cpp   10 tools
 # A folder includes its own files and folders of a lower number; folders with the same number
 # do not include each other. POSIX headers and calls belong in src/platform/posix/ and
 # tools/*/posix/ (and the Windows C runtime's in the win32/ folders, which only Windows builds),
@@ -29,13 +29,14 @@ rank_of() {
         vocabulary) echo 0 ;;
         platform) echo 1 ;;
         decoder | recording | trend) echo 2 ;;
-        link) echo 3 ;;
-        app) echo 4 ;;
-        platform/qt | platform/posix | platform/win32) echo 5 ;;
-        auxiliary) echo 6 ;;
-        monitor) echo 7 ;;
-        main.cpp) echo 8 ;;
-        tools) echo 9 ;;
+        publishing) echo 3 ;;
+        link) echo 4 ;;
+        app) echo 5 ;;
+        platform/qt | platform/posix | platform/win32) echo 6 ;;
+        auxiliary) echo 7 ;;
+        monitor) echo 8 ;;
+        main.cpp) echo 9 ;;
+        tools) echo 10 ;;
         *) echo unknown ;;
     esac
 }

@@ -54,9 +54,11 @@ try_packages() {
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libglib2.0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    libsqlite3-dev libmosquitto-dev nlohmann-json3-dev  # publishing to a broker
     fonts-liberation)  # the reading list's narrow face, for the program and its window tests
 TEST_PACKAGES=(socat xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev
     fonts-dejavu-core clang-format
+    mosquitto mosquitto-clients openssl  # the broker tests' broker, subscriber and certificates
     locales)  # the clock test builds the locales it needs from their sources
 
 # The optimised build beside the main build (MAIN_BUILD_DIR/../release, or

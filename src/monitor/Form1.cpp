@@ -6,6 +6,7 @@
 #include "app/SettingsStore.h"
 #include "auxiliary/Splash.h"
 #include "monitor/TrendWindow.h"
+#include "vocabulary/Windows1252.h"
 
 namespace rheo {
 
@@ -19,10 +20,11 @@ Form1::Form1(Form1Services services, QObject* parent)
       services_(std::move(services)),
       eventLog_(std::nullopt, clock_),
       monitor_(std::make_unique<FormMonitor>(history_, *this)),
-      engine_(configuration_, clock_, eventLog_, sessionFile_, *monitor_, services_.boxes,
+      engine_(configuration_, clock_, observedLog_, sessionFile_, *monitor_, services_.boxes,
               history_),
       sessions_(configuration_, engine_.Output(), services_.dialog, services_.boxes),
-      ports_(services_.link, *monitor_, PortStore(services_.registry), services_.boxes, eventLog_),
+      ports_(services_.link, *monitor_, PortStore(services_.registry), services_.boxes,
+             observedLog_),
       reception_(services_.link,
                  [this](std::string_view characters) { return engine_.Feed(characters); }),
       Timer1_(new QTimer(this)) {
@@ -63,7 +65,31 @@ bool Form1::Start() {
     }
     // The about window's web link opens its page through the same desktop as the log viewer.
     Splash::SetWebLink(&services_.shell, nullptr, programDirectory_);
+    StartPublishing();
     return true;
+}
+
+void Form1::StartPublishing() {
+    // The publisher reports from its network thread: the entry is written on this one.
+    const auto report = [this](const std::string& line) {
+        QMetaObject::invokeMethod(
+            this, [this, line] { ReportPublishing(line); }, Qt::QueuedConnection);
+    };
+    std::string error;
+    publishing_ = StartWindowPublishing(programDirectory_, configuration_, report, error);
+    if (!publishing_) {
+        if (!error.empty()) {
+            ReportPublishing(error);
+        }
+        return;
+    }
+    engine_.Output().AddObserver(publishing_->Observer());
+    observedLog_.AddObserver(publishing_->Observer());
+}
+
+void Form1::ReportPublishing(const std::string& line) {
+    std::fprintf(stderr, "rheotrackpanel: %s\n", line.c_str());
+    observedLog_.LogEvent(EventKind::Publishing, Utf8ToWindows1252(line));
 }
 
 void Form1::ShowSplash() {

@@ -12,6 +12,7 @@
 #include "link/Reception.h"
 #include "monitor/FormMonitor.h"
 #include "monitor/MonitorHost.h"
+#include "monitor/WindowPublishing.h"
 #include "platform/Clock.h"
 #include "platform/DesktopShell.h"
 #include "platform/Dialogs.h"
@@ -20,6 +21,7 @@
 #include "platform/SerialLink.h"
 #include "platform/SingleInstance.h"
 #include "recording/EventLog.h"
+#include "recording/ObservedEventLog.h"
 #include "recording/ReadingHistory.h"
 #include "recording/SessionCommands.h"
 #include "trend/TrendStore.h"
@@ -87,11 +89,16 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
 
   private:
     void OnLinkEvent(LinkEvent kind);
+    // Publishing to a broker when a publishing file lies beside vcfg.txt; its problems go to
+    // the event log and standard error.
+    void StartPublishing();
+    void ReportPublishing(const std::string& line);
 
     Form1Services services_;
     Configuration configuration_;
     SystemClock clock_{configuration_};  // keeps its texts clear of the field separator
     EventLog eventLog_;
+    ObservedEventLog observedLog_{eventLog_};  // what the engine and the ports log to
     LiveSessionFile sessionFile_;
     std::string programDirectory_;
     ReadingHistory history_;
@@ -106,6 +113,7 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     Reception reception_;
     QTimer* Timer1_ = nullptr;
     std::unique_ptr<QWidget> trendWindow_;
+    std::unique_ptr<WindowPublishing> publishing_;  // when a publishing file is there
 };
 
 }  // namespace rheo

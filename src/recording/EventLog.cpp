@@ -27,6 +27,8 @@ const char* KindText(EventKind kind) {
             return "Port back::";
         case EventKind::PortMapIgnored:
             return "Port map ignored::";
+        case EventKind::Publishing:
+            return "Publishing::";
     }
     return "";
 }

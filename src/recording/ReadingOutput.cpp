@@ -21,13 +21,16 @@ Text RowLine(const Configuration& configuration, const Reading& reading, const T
     return row;
 }
 
+RowFields RowFieldsOf(const Reading& reading, const Text& messageDate) {
+    return {&messageDate,       &reading.Hour,           &reading.Spindle,
+            &reading.Rpm,       &reading.Temperature,    &reading.TemperatureError,
+            &reading.Viscosity, &reading.ViscosityError, &reading.Torque};
+}
+
 void AppendRow(Text& row, const Configuration& configuration, const Reading& reading,
                const Text& messageDate) {
     const Text& s = configuration.FieldSeparator;
-    const Text* const fields[] = {
-        &messageDate,       &reading.Hour,           &reading.Spindle,
-        &reading.Rpm,       &reading.Temperature,    &reading.TemperatureError,
-        &reading.Viscosity, &reading.ViscosityError, &reading.Torque};
+    const RowFields fields = RowFieldsOf(reading, messageDate);
     std::size_t size = row.size() + (std::size(fields) - 1) * s.size();
     for (const Text* field : fields) {
         size += field->size();

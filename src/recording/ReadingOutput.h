@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,10 @@ inline constexpr const char* kCannotAccessFile = "Cannot access file. Process ab
 // The header line of a new session file (without its CR LF).
 Text HeaderLine(const Configuration& configuration, const Text& temperatureUnitSuffix,
                 const Text& viscosityUnitSuffix);
+// The nine texts of a session-file row, in their order: the message date, then the reading's
+// texts but its date. The pointers are valid while `reading` and `messageDate` are.
+using RowFields = std::array<const Text*, 9>;
+RowFields RowFieldsOf(const Reading& reading, const Text& messageDate);
 // One session-file row (without its CR LF).
 Text RowLine(const Configuration& configuration, const Reading& reading, const Text& messageDate);
 // The same row appended to `row`.

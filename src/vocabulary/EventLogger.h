@@ -14,6 +14,7 @@ enum class EventKind : int {
     PortLost = 6,        // the device behind the open port went away; the text is the port number
     PortBack = 7,        // the lost port opened again by itself; the text is the port number
     PortMapIgnored = 8,  // a mapping of ports to devices that others could change; the file
+    Publishing = 9,      // publishing to the broker: a problem, in one line
 };
 
 // Where the decoder and the reading output report process events.

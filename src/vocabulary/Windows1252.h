@@ -18,4 +18,7 @@ char Windows1252Byte(char32_t character);
 // "?".
 Text Utf8ToWindows1252(std::string_view utf8);
 
+// Windows-1252 to UTF-8: every byte is one character, so the result is always valid UTF-8.
+std::string Windows1252ToUtf8(std::string_view text);
+
 }  // namespace rheo

@@ -60,7 +60,7 @@ debs=("$out"/deb/rheotrackpanel_*.deb)
 [ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one package: ${debs[*]}"
 deb="${debs[0]}"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libqt6serialport6 libglib2.0-0 fonts-liberation; do
+for lib in libqt6widgets6 libqt6serialport6 libglib2.0-0 libmosquitto1 libsqlite3-0 fonts-liberation; do
     [[ ", $depends," =~ ,\ $lib[\ ,] ]] || fail "Depends does not name $lib"
 done
 [[ "$depends" != *libasan* ]] || fail "the package was built with the sanitizers"

@@ -1,0 +1,32 @@
+#include "publishing/Publishing.h"
+
+#include <filesystem>
+
+namespace rheo {
+
+std::unique_ptr<Publishing> Publishing::Start(const PublishingOptions& options,
+                                              const std::string& instrument,
+                                              const std::string& outboxDirectory,
+                                              const Configuration& configuration,
+                                              const MqttPublisher::Report& report,
+                                              std::string& error) {
+    if (!options.Check(error)) {
+        return nullptr;
+    }
+    const std::string path =
+        !options.outbox.empty()
+            ? options.outbox
+            : (std::filesystem::path(outboxDirectory) / (instrument + ".outbox")).string();
+    auto outbox = Outbox::Open(path, error, options.outboxLimit);
+    if (!outbox) {
+        return nullptr;
+    }
+    std::unique_ptr<Publishing> publishing(
+        new Publishing(std::move(outbox), options, instrument, configuration, report));
+    if (!publishing->publisher_.Start(error)) {
+        return nullptr;
+    }
+    return publishing;
+}
+
+}  // namespace rheo

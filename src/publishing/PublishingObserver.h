@@ -1,0 +1,38 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "publishing/Outbox.h"
+#include "vocabulary/Configuration.h"
+#include "vocabulary/RecordingObserver.h"
+
+namespace rheo {
+
+// Turns every reading recorded and every event-log entry into a message in the outbox, on the
+// topics <base>/<instrument>/reading and <base>/<instrument>/event: an insert into the local
+// database and nothing else, so that the recording path never waits for the network. An
+// outbox that is full, or that cannot be written, is told to `report` once (until it takes
+// messages again).
+class PublishingObserver : public RecordingObserver {
+  public:
+    using Report = std::function<void(const std::string& line)>;
+
+    PublishingObserver(Outbox& outbox, const Configuration& configuration, const std::string& base,
+                       std::string instrument, Report report);
+
+    void ReadingRecorded(const RecordedReading& recorded) override;
+    void EventLogged(EventKind kind, const Text& text) override;
+
+  private:
+    void Queue(const std::string& topic, const std::function<std::string(std::int64_t)>& payload);
+
+    Outbox& outbox_;
+    const Configuration& configuration_;
+    std::string instrument_;
+    std::string readingTopic_;
+    std::string eventTopic_;
+    Report report_;
+    bool failing_ = false;
+};
+
+}  // namespace rheo
