@@ -1,5 +1,6 @@
 #include "monitor/WindowPublishing.h"
 
+#include <QString>
 #include <QSysInfo>
 
 #include "platform/ProgramLocation.h"
