@@ -44,7 +44,6 @@ inline QStringList NumberedCells(int n) {
     return QString::fromLatin1(NumberedRow(n)).trimmed().split(',');
 }
 
-// Reading n as the instrument prints it.
 inline std::string NumberedMessage(int n, const std::string& temperatureUnit = "C",
                                    const std::string& viscosityUnit = "cP") {
     const QStringList f = NumberedCells(n);

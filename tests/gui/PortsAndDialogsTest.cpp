@@ -35,7 +35,6 @@ void GuiTest::MessageBoxLooksAndAnswers() {
                                     MessageAnswer::Cancel}));
 }
 
-// The button caption and the four entries as the toolbar shows them.
 static QString Marks(FormMonitor& monitor) {
     QString shown = monitor.Toolbar1()->findChild<QToolButton*>("BPort")->text();
     for (int entry = 1; entry <= 4; ++entry) {
