@@ -2,7 +2,8 @@
 """Latency of the whole program from the last byte of an instrument message on a serial line to
 its row in the session file: the real program under Xvfb, a socat pseudo-terminal pair as the
 line, a new session opened through the file dialog, messages sent whole at random moments.
-    reception_latency.py --program BIN [--messages N] [--artefacts DIR]
+    reception_latency.py --program BIN [--messages N] [--artefacts DIR] [--trend]
+With --trend the trend window is open (following) while the messages come.
 Prints the median, the 99th percentile and the worst case in milliseconds (nearest rank)."""
 
 import argparse
@@ -21,7 +22,7 @@ def percentile(sorted_values, fraction):
     return sorted_values[int(rank) - 1]
 
 
-def measure(rig, count):
+def measure(rig, count, trend=False):
     rig.plug_cable()
     os.makedirs(os.path.dirname(rig.store_file))
     with open(rig.store_file, "w") as f:
@@ -32,6 +33,9 @@ def measure(rig, count):
     path = os.path.join(rig.sessions, "latency")
     rig.new_session(process, path)
     session_file = path + ".csv"
+    if trend:
+        rig.menu(process, "t")  # Ver &Tendencia
+        wait_for(lambda: rig.window(process, "Trend - "), 15, "the trend window")
     pauses = random.Random(13)  # the same pauses on every run
     latencies = []
     for i in range(count):
@@ -56,11 +60,12 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--messages", type=int, default=200)
     parser.add_argument("--artefacts", default="/tmp/rheo-latency")
+    parser.add_argument("--trend", action="store_true")
     args = parser.parse_args()
     rig_args = argparse.Namespace(program=args.program, artefacts=args.artefacts)
     rig = Rig("latency", rig_args)
     try:
-        values = measure(rig, args.messages)
+        values = measure(rig, args.messages, args.trend)
     finally:
         rig.close()
     print("last byte to row on disk, %d messages: median %.1f ms, 99th percentile %.1f ms, "

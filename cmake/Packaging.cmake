@@ -6,16 +6,10 @@
 #
 # On Windows (a MinGW-w64 cross build) the installer and the zip come from WindowsPackaging.cmake.
 #
-# The executables bring their own install rules (src/ and tools/), but for the logger: its rule
-# is here, taken only when this tree builds it.
+# The executables bring their own install rules (src/ and tools/).
 
 set(RHEO_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
 cmake_path(NORMAL_PATH RHEO_PACKAGING_DIR)
-
-# The headless logger, when this tree has it, goes beside the other programs.
-if(TARGET rheotrack-logger)
-    install(TARGETS rheotrack-logger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
 
 if(UNIX AND NOT APPLE)
     # Menu entry.

@@ -9,6 +9,7 @@ rendered at 4 x 4 samples per pixel and averaged, so the small pictures keep smo
 
 Written files:
     tb-1.png .. tb-6.png    ImageList2: New, Open, Close, View Log, Port, emblem (21 x 21)
+    tb-7.png, hot-7.png     place 7 of both lists: Trend (plain and lit)
     hot-1.png .. hot-5.png  ImageList1: the same five commands, lit, for a hovered button
     hot-6.png               ImageList1 place 6: the emblem again
     app-16.png .. app-128.png  the emblem as the application icon
@@ -270,6 +271,15 @@ def draw_emblem(c, p=None):
     c.ring(10.5, 10.5, 10.0, 1.0, rgb("0D2B47"))
 
 
+def draw_trend(c, p):
+    # a small chart: two axes and a rising, wavering curve with its newest point
+    c.rect(2.5, 2.5, 1.4, 16.5, p["metal_dark"])
+    c.rect(2.5, 17.6, 16.5, 1.4, p["metal_dark"])
+    curve = [(5.0, 15.0), (8.0, 11.5), (10.5, 12.5), (13.5, 7.5), (16.0, 8.5), (18.5, 4.5)]
+    c.polyline(curve, 1.7, p["blue"])
+    c.disc(18.5, 4.5, 1.6, p["red"])
+
+
 COMMANDS = [draw_new, draw_open, draw_close, draw_log, draw_port]
 
 
@@ -290,6 +300,9 @@ def main():
     write_png(os.path.join(out, "tb-6.png"), 21, emblem)
     write_png(os.path.join(out, "hot-6.png"), 21, emblem)
     icons = {size: render(draw_emblem, size) for size in (16, 24, 32, 48, 64, 128, 256)}
+    # place 7 of both lists, after the emblem's place 6: the trend
+    write_png(os.path.join(out, "tb-7.png"), 21, render(draw_trend, 21))
+    write_png(os.path.join(out, "hot-7.png"), 21, render(draw_trend, 21, hot=True))
     for size in (16, 32, 48, 64, 128):
         write_png(os.path.join(out, "app-%d.png" % size), size, icons[size])
     ico_dir = out if len(sys.argv) > 1 else here

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a file under src/ or tools/ includes a folder above its own (see docs/DEVELOPING.md),
 # or uses the POSIX system interface outside the folders that implement it for POSIX systems:
-#   0 vocabulary   1 platform (the interfaces)   2 decoder, recording   3 link   4 app
+#   0 vocabulary   1 platform (the interfaces)   2 decoder, recording, trend   3 link   4 app
 #   5 platform/qt, platform/posix, platform/win32 (these see only vocabulary and platform)
 #   6 auxiliary   7 monitor   8 main.cpp   9 tools
 # A folder includes its own files and folders of a lower number; folders with the same number
@@ -28,7 +28,7 @@ rank_of() {
     case $1 in
         vocabulary) echo 0 ;;
         platform) echo 1 ;;
-        decoder | recording) echo 2 ;;
+        decoder | recording | trend) echo 2 ;;
         link) echo 3 ;;
         app) echo 4 ;;
         platform/qt | platform/posix | platform/win32) echo 5 ;;

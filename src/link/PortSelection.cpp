@@ -55,7 +55,7 @@ void PortSelection::LinkLost() {
     marks_.lost = true;
     marks_.toolTip = "Port " + port + " lost: waiting for the device";
     view_.ShowPortMarks(marks_);
-    log_.LogEvent(EventKind::PortLost, port);
+    log_.LogEvent(EventKind::PortLost, PortName());
 }
 
 void PortSelection::Tick() {
@@ -79,7 +79,18 @@ void PortSelection::Tick() {
     marks_.lost = false;
     marks_.toolTip = kPortToolTip;
     view_.ShowPortMarks(marks_);
-    log_.LogEvent(EventKind::PortBack, std::to_string(link_.PortNumber()));
+    log_.LogEvent(EventKind::PortBack, PortName());
+}
+
+void PortSelection::Await(std::uint8_t puerto) {
+    link_.Close();
+    link_.SetPortNumber(puerto);
+    state_ = LinkState::Lost;
+    ticksToAttempt_ = 1;
+}
+
+std::string PortSelection::PortName() const {
+    return names_ ? names_(link_.PortNumber()) : std::to_string(link_.PortNumber());
 }
 
 }  // namespace rheo

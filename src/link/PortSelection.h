@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "platform/Dialogs.h"
 #include "platform/MonitorView.h"
@@ -41,17 +42,28 @@ class PortSelection {
     // lost port again.
     void Tick();
 
+    // Waits for the port's device as for a lost port, from the next tick on, without a
+    // "Port lost::" entry (a logger started before its device is there); the opening is logged
+    // "Port back::" like every return.
+    void Await(std::uint8_t puerto);
+
+    // How the event log names a port: its number unless told otherwise (a logger given a
+    // device rather than a port number names the device).
+    void SetPortNames(std::function<std::string(int port)> names) { names_ = std::move(names); }
+
     LinkState State() const { return state_; }
     const PortMarks& Marks() const { return marks_; }
 
   private:
     void FailurePath(std::uint8_t puerto);
+    std::string PortName() const;
 
     SerialLink& link_;
     MonitorView& view_;
     std::function<void(int port)> storePort_;
     MessageBoxes& boxes_;
     EventLogger& log_;
+    std::function<std::string(int port)> names_;
     PortMarks marks_;
     LinkState state_ = LinkState::Closed;
     int ticksToAttempt_ = 0;

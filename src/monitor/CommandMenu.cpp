@@ -9,6 +9,7 @@ CommandMenu::CommandMenu(QWidget* parent) : QMenu(QStringLiteral("&Menu"), paren
     MArchClose = AddItem(this, "MArchClose", "&Cerrar Archivo");
     AddSeparator("MArchSep1");
     MArchLog = AddItem(this, "MArchLog", "Ver Fichero &Log");
+    MArchTrend = AddItem(this, "MArchTrend", "Ver &Tendencia");
     AddSeparator("MArchSep2");
     MArchPort = addMenu(QStringLiteral("Escoger &Puerto"));
     MArchPort->setObjectName("MArchPort");

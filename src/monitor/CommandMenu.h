@@ -16,6 +16,7 @@ class CommandMenu : public QMenu {
     QAction* MArchOpen = nullptr;
     QAction* MArchClose = nullptr;
     QAction* MArchLog = nullptr;
+    QAction* MArchTrend = nullptr;
     QMenu* MArchPort = nullptr;
     std::array<QAction*, 4> MArchPorts{};  // MArchPort1 to MArchPort4
     QAction* MAbout = nullptr;

@@ -5,6 +5,7 @@
 
 #include "app/SettingsStore.h"
 #include "auxiliary/Splash.h"
+#include "monitor/TrendWindow.h"
 
 namespace rheo {
 
@@ -27,6 +28,13 @@ Form1::Form1(Form1Services services, QObject* parent)
       Timer1_(new QTimer(this)) {
     setObjectName("Form1");
     services_.link.SetNotification([this](LinkEvent kind) { OnLinkEvent(kind); });
+    engine_.Output().AddObserver(trend_);
+    if (!TrendWindowAvailable()) {
+        // Built without the plotting library: no trend window to open.
+        monitor_->Toolbar1()->Item(MonitorToolbar::kTrendButton - 1)->setVisible(false);
+        monitor_->Toolbar1()->Item(MonitorToolbar::kTrendButton)->setVisible(false);
+        monitor_->MArch()->MArchTrend->setVisible(false);
+    }
 
     // The receive timer runs from the creation of the host, through every modal window: the
     // nested event loops of dialogs and message boxes keep it firing.
@@ -42,6 +50,7 @@ Form1::Form1(Form1Services services, QObject* parent)
 }
 
 Form1::~Form1() {
+    trendWindow_.reset();
     Timer1_->stop();
     services_.link.SetNotification({});
 }
@@ -76,6 +85,17 @@ void Form1::OnLinkEvent(LinkEvent kind) {
         ports_.LinkLost();
     } else {
         reception_.OnReceive(kind);
+    }
+}
+
+void Form1::ShowTrend() {
+    if (!trendWindow_) {
+        trendWindow_ = MakeTrendWindow(trend_, configuration_, *monitor_);
+    }
+    if (trendWindow_) {
+        trendWindow_->show();
+        trendWindow_->raise();
+        trendWindow_->activateWindow();
     }
 }
 

@@ -22,6 +22,7 @@
 #include "recording/EventLog.h"
 #include "recording/ReadingHistory.h"
 #include "recording/SessionCommands.h"
+#include "trend/TrendStore.h"
 
 namespace rheo {
 
@@ -71,6 +72,7 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     const std::string& ProgramDirectory() const override { return programDirectory_; }
     SerialLink& Link() override { return services_.link; }
     const Clock& Time() const override { return clock_; }
+    void ShowTrend() override;
     void Quit() override;
     void EndProgram() override;
 
@@ -79,6 +81,9 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     PortSelection& Ports() { return ports_; }
     EventLog& Log() { return eventLog_; }
     QTimer& Timer1() { return *Timer1_; }
+    TrendStore& Trend() { return trend_; }
+    // The trend window once it has been opened, else null.
+    QWidget* TrendWindow() const { return trendWindow_.get(); }
 
   private:
     void OnLinkEvent(LinkEvent kind);
@@ -90,6 +95,9 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     LiveSessionFile sessionFile_;
     std::string programDirectory_;
     ReadingHistory history_;
+    // The readings since the latest of start, New/Open and the trend's Clear, held beside the
+    // engine so that the trend window shows them whenever it is opened.
+    TrendStore trend_{configuration_};
 
     std::unique_ptr<FormMonitor> monitor_;
     rheo::Engine engine_;
@@ -97,6 +105,7 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     PortSelection ports_;
     Reception reception_;
     QTimer* Timer1_ = nullptr;
+    std::unique_ptr<QWidget> trendWindow_;
 };
 
 }  // namespace rheo

@@ -160,6 +160,7 @@ void FormMonitor::ConnectMenu() {
     connect(MArch_->MArchOpen, &QAction::triggered, this, &FormMonitor::AbrirArchivo);
     connect(MArch_->MArchClose, &QAction::triggered, this, &FormMonitor::CerrarArchivo);
     connect(MArch_->MArchLog, &QAction::triggered, this, &FormMonitor::VerLog);
+    connect(MArch_->MArchTrend, &QAction::triggered, this, [this] { host_.ShowTrend(); });
     for (int port = 1; port <= 4; ++port) {
         connect(MArch_->MArchPorts[port - 1], &QAction::triggered, this,
                 [this, port] { host_.Abrir_Puerto(static_cast<std::uint8_t>(port)); });
@@ -249,7 +250,10 @@ void FormMonitor::Toolbar1_ButtonClick(int position) {
         case 5:
             VerLog();
             break;
-        case 9:
+        case MonitorToolbar::kTrendButton:
+            host_.ShowTrend();
+            break;
+        case MonitorToolbar::kAboutButton:
             About();
             break;
         default:

@@ -23,6 +23,9 @@ class MonitorHost {
     virtual SerialLink& Link() = 0;
     virtual const Clock& Time() const = 0;
 
+    // The trend window, shown or raised.
+    virtual void ShowTrend() = 0;
+
     // Quit: close the session file, then end the program at once.
     virtual void Quit() = 0;
     // The window was closed: end the program at once.

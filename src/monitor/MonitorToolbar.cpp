@@ -22,7 +22,10 @@ MonitorToolbar::MonitorToolbar(QWidget* parent) : QToolBar(parent) {
     AddSeparator(6);
     AddButton(kPortButton, kPortPicture, "Port", "BPort", "Select communication port");
     AddSeparator(8);
-    AddButton(9, 6, "About..", "BAbout", nullptr);
+    AddButton(kAboutButton, 6, "About..", "BAbout", nullptr);
+    // Added after the nine items that keep their positions: a separator and the trend.
+    AddSeparator(10);
+    AddButton(kTrendButton, kTrendPicture, "Trend", "BTrend", "Show the trend of the readings");
 
     // The port button: its face does nothing, its four entries choose the port.
     portMenu_ = new QMenu(this);

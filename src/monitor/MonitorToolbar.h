@@ -7,18 +7,22 @@
 
 namespace rheo {
 
-// Toolbar1: nine items numbered by position from 1, separators at 4, 6 and 8, the drop-down
-// port button at 7. Clicks are reported by position, never by key.
+// Toolbar1: eleven items numbered by position from 1, separators at 4, 6, 8 and 10, the
+// drop-down port button at 7, About at 9 and the trend button at 11. Clicks are reported by
+// position, never by key.
 class MonitorToolbar : public QToolBar {
     Q_OBJECT
   public:
-    static constexpr int kItems = 9;
+    static constexpr int kItems = 11;
     static constexpr int kPortButton = 7;
+    static constexpr int kAboutButton = 9;
+    static constexpr int kTrendButton = 11;
     static constexpr int kPortPicture = 5;
+    static constexpr int kTrendPicture = 7;
 
     explicit MonitorToolbar(QWidget* parent);
 
-    // The toolbar item at a position (1 to 9): its action, and its button (null for separators).
+    // The toolbar item at a position (1 to 11): its action, and its button (null for separators).
     QAction* Item(int position) const;
     QToolButton* Button(int position) const;
     // Entry 1 to 4 of the port button's drop-down.

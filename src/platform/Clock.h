@@ -8,28 +8,34 @@
 namespace rheo {
 
 // Today's date and the time of day as the user writes them (short date format, time with
-// seconds). The engine never formats dates itself.
+// seconds). The engine never formats dates itself. The local day is also given as
+// "YYYY-MM-DD", for names of files that must sort by day whatever the user's format.
 class Clock {
   public:
     virtual ~Clock() = default;
     virtual Text DateText() const = 0;
     virtual Text TimeText() const = 0;
+    virtual Text IsoDateText() const = 0;
 };
 
 // Fixed texts, for reproducible output (the replay tool's --date/--time, tests).
 class FixedClock : public Clock {
   public:
-    FixedClock(Text date, Text time) : date_(std::move(date)), time_(std::move(time)) {}
+    FixedClock(Text date, Text time, Text isoDate = "1970-01-01")
+        : date_(std::move(date)), time_(std::move(time)), isoDate_(std::move(isoDate)) {}
     Text DateText() const override { return date_; }
     Text TimeText() const override { return time_; }
+    Text IsoDateText() const override { return isoDate_; }
     void Set(Text date, Text time) {
         date_ = std::move(date);
         time_ = std::move(time);
     }
+    void SetIsoDate(Text isoDate) { isoDate_ = std::move(isoDate); }
 
   private:
     Text date_;
     Text time_;
+    Text isoDate_;
 };
 
 // The configuration of a clock that is given none: the default field separator.
@@ -72,13 +78,14 @@ class SystemClock : public Clock {
         : configuration_(configuration) {}
     Text DateText() const override;
     Text TimeText() const override;
+    Text IsoDateText() const override;
 
   private:
     const Configuration& configuration_;
 };
 
 // A clock whose date and time each fall back to the system clock unless fixed. Fixed texts are
-// used as given.
+// used as given; the local day is always the system's.
 class OverridableClock : public Clock {
   public:
     OverridableClock(std::optional<Text> date, std::optional<Text> time,
@@ -86,6 +93,7 @@ class OverridableClock : public Clock {
         : system_(configuration), date_(std::move(date)), time_(std::move(time)) {}
     Text DateText() const override { return date_ ? *date_ : system_.DateText(); }
     Text TimeText() const override { return time_ ? *time_ : system_.TimeText(); }
+    Text IsoDateText() const override { return system_.IsoDateText(); }
 
   private:
     SystemClock system_;

@@ -29,6 +29,12 @@ class LiveSessionFile : public SessionFile {
     void Close() override;
     bool IsOpen() const override { return handle_ != kNoHandle; }
 
+    // Whether the name of the file last opened may be taken again after the session ended on
+    // it: it leads to that same file, or to nothing (a folder made again: a new file). A name
+    // that leads to another file or a link put in its place may not, so that a program that
+    // takes its file again by itself writes no row into someone else's file.
+    bool NameMayBeTakenAgain() const;
+
   private:
     // Device and inode; on Windows the volume serial number and the file index.
     struct Identity {

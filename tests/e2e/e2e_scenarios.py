@@ -69,5 +69,43 @@ def long_run(rig, args):
     rig.quit(process)
 
 
+def warm_up(i):
+    """Message i of a sample warming up and thinning, at low torque for its first readings, with
+    one temperature error: what the trend window is for."""
+    temperature = "Lw" if i == 25 else "%.1fC" % (22.0 + i * 0.12)
+    viscosity = 1480 - i * 7 + (i * 37 % 11) - 5
+    torque = 6.0 + i * 1.3 if i < 20 else 32.0 + (i * 31 % 9)
+    return ("10:%02d:%02d   sp: LCP    rpm: 60   T: %s\rcP: %08d\r %%: %.1f\r" % (
+        i // 60, i % 60, temperature, viscosity, torque)).encode()
+
+
+def trend_while_recording(rig, args):
+    """The trend window opened from the command menu while a session records: it shows the
+    session's file in its caption and draws the readings as they come; every one is still a row
+    of the file. Pictures of the trend and of the main window (README)."""
+    process, session_file = started_on_stored_port(rig, "warm-up")
+    rig.menu(process, "t")  # Ver &Tendencia
+    title = "Trend - " + session_file
+    trend = wait_for(lambda: rig.window(process, title), 15, "the window " + title)[1]
+    count = 60
+    data = b""
+    for i in range(count):  # a reading every 0.12 s: the time axis grows with them
+        rig.send(warm_up(i))
+        data += warm_up(i)
+        time.sleep(0.12)
+    wait_for(lambda: row_count(session_file) == count + 1, 20, "every row")
+    time.sleep(0.5)  # the next redraw of the trend
+    rig.picture("trend", trend)
+    main_window = rig.main_window(process)
+    rig.x("windowraise", main_window)
+    time.sleep(0.3)
+    rig.picture("main-window", main_window)
+    check(rig.window(process, title), "the trend window went away")
+    rig.quit(process)
+    content = read_bytes(session_file)
+    check(content == replay(args.replay, data, rig.base, content)[0],
+          "the session file differs from rheotrack-replay's")
+
+
 if __name__ == "__main__":
-    sys.exit(main({f.__name__: f for f in (long_run,)}))
+    sys.exit(main({f.__name__: f for f in (long_run, trend_while_recording)}))

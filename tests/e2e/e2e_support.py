@@ -11,6 +11,7 @@ import time
 
 MAIN_PREFIX = "Incoming data - "
 NO_FILE_CAPTION = MAIN_PREFIX + "No file selected"
+TREND_PREFIX = "Trend - "
 BOX_TITLE = "RHEOTRACKPANEL"
 
 
@@ -183,11 +184,14 @@ class Rig:
 
     def menu(self, process, key):
         """Right button over the reading list opens the command menu; the key chooses an item."""
-        others = lambda: [w for w in self.windows(process) if not w[0].startswith(MAIN_PREFIX)]
+        others = lambda: [w for w in self.windows(process)
+                          if not w[0].startswith((MAIN_PREFIX, TREND_PREFIX))]  # those stay
         # A menu closed a moment ago may still be leaving the screen (Qt reuses its window).
         wait_for(lambda: not others(), 5, "the program's other windows to close")
         # Inside the reading list, once the pointer is seen there.
-        self.x("mousemove", "--window", self.main_window(process, 5), "--sync", 280, 200)
+        main = self.main_window(process, 5)
+        self.x("windowraise", main)  # over the trend window, if that is open
+        self.x("mousemove", "--window", main, "--sync", 280, 200)
         self.x("click", 3)
         wait_for(others, 5, "the command menu")
         self.x("key", key)

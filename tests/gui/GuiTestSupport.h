@@ -27,6 +27,9 @@ class GuiTest : public QObject {
     void MessageBoxLooksAndAnswers();
     void PortMarksAndReceptionUnderTheRealDialogs();
     void QuitAndCloseEndTheProcessWithTheFileComplete();
+#if RHEO_WITH_TREND
+    void TrendWindowFollowsTheEngine();
+#endif
 };
 
 namespace rheo::test {

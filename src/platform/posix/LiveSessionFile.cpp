@@ -79,6 +79,15 @@ bool LiveSessionFile::CommitRow() {
     return ok && Reopen();
 }
 
+bool LiveSessionFile::NameMayBeTakenAgain() const {
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(info.st_mode) && Identity{static_cast<std::uint64_t>(info.st_dev),
+                                             static_cast<std::uint64_t>(info.st_ino)} == identity_;
+}
+
 void LiveSessionFile::Close() {
     if (IsOpen()) {
         ::close(static_cast<int>(handle_));

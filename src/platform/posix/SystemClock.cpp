@@ -50,16 +50,25 @@ class SecondCache {
     explicit SecondCache(const Formats& formats) : formats_(formats) {}
 
     Text Get(std::string_view separator) {
-        const std::time_t now = std::time(nullptr);
         std::lock_guard<std::mutex> lock(mutex_);
+        return Current().For(separator);
+    }
+
+    Text Extended() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return Current().extended;
+    }
+
+  private:
+    const ClockTexts& Current() {
+        const std::time_t now = std::time(nullptr);
         if (now != second_ || texts_.extended.empty()) {
             second_ = now;
             texts_ = Format(now);
         }
-        return texts_.For(separator);
+        return texts_;
     }
 
-  private:
     ClockTexts Format(std::time_t now) const {
         static const bool plain = IsPlainLocale();
         std::tm local{};
@@ -91,11 +100,19 @@ class SecondCache {
     ClockTexts texts_;
 };
 
+SecondCache& DateCache() {
+    static SecondCache cache({"%x", "%d/%m/%Y", "%Y-%m-%d", "%Y%m%d"});
+    return cache;
+}
+
 }  // namespace
 
 Text SystemClock::DateText() const {
-    static SecondCache cache({"%x", "%d/%m/%Y", "%Y-%m-%d", "%Y%m%d"});
-    return cache.Get(configuration_.FieldSeparator);
+    return DateCache().Get(configuration_.FieldSeparator);
+}
+
+Text SystemClock::IsoDateText() const {
+    return DateCache().Extended();
 }
 
 Text SystemClock::TimeText() const {

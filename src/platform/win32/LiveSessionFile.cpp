@@ -46,6 +46,21 @@ bool LiveSessionFile::Reopen() {
     return true;
 }
 
+bool LiveSessionFile::NameMayBeTakenAgain() const {
+    const HANDLE file = CreateFileW(WidePath(path_).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    DiskFileIdentity identity;
+    const bool same = GetFileType(file) == FILE_TYPE_DISK && IdentityOf(file, identity) &&
+                      Identity{identity.volume, identity.index} == identity_;
+    CloseHandle(file);
+    return same;
+}
+
 bool LiveSessionFile::WriteLine(std::string_view bytes) {
     return IsOpen() && WriteWholeOrTakeBack(handle_, path_, bytes);
 }

@@ -61,6 +61,12 @@ Text SystemClock::DateText() const {
     return texts.For(configuration_.FieldSeparator);
 }
 
+Text SystemClock::IsoDateText() const {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return Numbers("%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay);
+}
+
 // The user's time format, with hours, minutes and seconds.
 Text SystemClock::TimeText() const {
     SYSTEMTIME now;

@@ -1,0 +1,286 @@
+"""rheotrack-logger as a service runs it: real socat pseudo-terminal pairs as the serial lines,
+real files, signals; every file compared with what rheotrack-replay writes for the same bytes.
+Python stdlib only. Usage: logger_scenarios.py --logger L --replay R --sim S SCENARIO"""
+
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def wait_for(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not (value := predicate()):
+        check(time.monotonic() < deadline, "timed out waiting for " + what)
+        time.sleep(0.05)
+    return value
+
+
+def read(path):
+    return open(path, "rb").read() if os.path.exists(path) else b""
+
+
+def without_clock(log):
+    """Event-log lines without their date and time texts."""
+    return [line.split(b" ", 2)[2] for line in log.split(b"\r\n")[:-1]]
+
+
+class Line:
+    """A socat pair: the instrument writes to `instrument`, the logger reads `device`."""
+
+    def __init__(self, folder, name="line"):
+        self.device = os.path.join(folder, name)
+        self.instrument_device = os.path.join(folder, name + "-instrument")
+        self.cable = self.instrument = None
+
+    def plug(self):
+        self.cable = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + self.device,
+                                       "pty,raw,echo=0,link=" + self.instrument_device])
+        wait_for(lambda: os.path.exists(self.device) and os.path.exists(self.instrument_device),
+                 10, "the socat pair")
+        self.instrument = os.open(self.instrument_device, os.O_WRONLY | os.O_NOCTTY)
+
+    def pull(self):
+        """The adapter pulled: the pair and its names vanish at once."""
+        self.cable.kill()
+        self.cable.wait(10)
+        os.close(self.instrument)
+        for path in (self.device, self.instrument_device):
+            if os.path.lexists(path):
+                os.remove(path)
+
+    def send(self, data, rate=None):
+        """Writes instrument text as fast as the line takes it, or at `rate` bytes a second."""
+        data = memoryview(data)
+        while data:
+            data = data[os.write(self.instrument, data[:int(rate / 10) if rate else None]):]
+            time.sleep(0.1 if rate else 0)
+
+
+class Run:
+    def __init__(self, args):
+        for tool in ("logger", "replay", "sim"):
+            setattr(args, tool, os.path.abspath(getattr(args, tool)))
+        self.args = args
+        self.dir = tempfile.mkdtemp(prefix="rheo-logger-")
+        self.runs = 0
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def capture(self, count, series=1):
+        """Instrument text from rheotrack-sim: varying values, an error word every sixth."""
+        return subprocess.run([self.args.sim, "--interval", "1", "--count", str(count), "--vary",
+                               "--series", str(series), "--time", "11:59:58"],
+                              stdout=subprocess.PIPE, check=True, timeout=120).stdout
+
+    def logger(self, *arguments, started=True):
+        """The logger, once it has said that it logs (unless `started` is false)."""
+        self.runs += 1
+        err = open(self.path("stderr-%d.txt" % self.runs), "wb")
+        process = subprocess.Popen([self.args.logger, *arguments], stderr=err)
+        if started:
+            wait_for(lambda: b": logging " in read(err.name), 30, "the logger's start")
+        return process, err.name
+
+    def stop(self, process, expect=0):
+        process.send_signal(signal.SIGTERM)
+        check(process.wait(30) == expect, "exit status %s, not %d" % (process.returncode, expect))
+
+    def replayed(self, data, rows_file, name):
+        """The session file and event log rheotrack-replay writes for the bytes, on the date
+        texts the logger's rows carry."""
+        with open(self.path(name + ".bin"), "wb") as f:
+            f.write(data)
+        if os.path.exists(self.path(name + "-vlog.txt")):
+            os.remove(self.path(name + "-vlog.txt"))  # the tool appends to its log
+        date = read(rows_file).split(b"\r\n")[1].split(b",")[0].decode()
+        subprocess.run([self.args.replay, "--date", date, "--output", self.path(name + ".csv"),
+                        "--log", self.path(name + "-vlog.txt"), self.path(name + ".bin")],
+                       check=True, timeout=60)
+        return read(self.path(name + ".csv")), read(self.path(name + "-vlog.txt"))
+
+
+def command_line(run):
+    """Each fault: a clear message, exit status 2, nothing made."""
+    open(run.path("old.csv"), "wb").close()
+    faults = [([], "no serial line"), (["--device", "/dev/null"], "no output"),
+              (["--port", "5", "--output", "x.csv"], "port from 1 to 4"),
+              (["--port", "one", "--output", "x.csv"], "port from 1 to 4"),
+              (["--device", "/dev/null", "--output"], "needs a value"),
+              (["--device", "/dev/null", "--output", "x.csv", "--bogus"], "unknown option"),
+              (["--device", "/dev/null", "--output", "x.csv", "extra"], "unexpected argument"),
+              (["--device", "/dev/null", "--output", "x.csv", "--quiet=yes"], "takes no value"),
+              (["--device", "/dev/null", "--output", "old.csv"], "give --force"),
+              (["--device", "/dev/null", "--output", "/dev/full"], "not a regular file"),
+              (["--device", "/dev/null", "--output", "x.csv", "--log", "/dev/full"],
+               "not a regular file"),
+              (["--device", "/dev/null", "--output", "no/x.csv"], "no folder"),
+              (["--device", "/dev/null", "--output-dir", "old.csv"], "not a folder"),
+              (["--device", "/dev/null", "--output-dir", ".", "--instrument", "../up"],
+               "cannot name a file"),
+              (["--device", "/dev/null", "--output", "x.csv", "--config", "none.txt"],
+               "configuration file"),
+              # not a serial device, and (the last --device counting) one that is not there
+              (["--device", "/dev/null", "--output", "x.csv"], "cannot open /dev/null"),
+              (["--device", "/dev/null", "--device", "/dev/nothing", "--output", "x.csv"],
+               "cannot open /dev/nothing")]
+    for arguments, said in faults:
+        result = subprocess.run([run.args.logger, *arguments], cwd=run.dir, stderr=subprocess.PIPE,
+                                timeout=30)
+        text = result.stderr.decode()
+        check(result.returncode == 2 and text.startswith("rheotrack-logger: ") and said in text,
+              "%s: %d %r" % (arguments, result.returncode, text))
+        check(sorted(os.listdir(run.dir)) == ["old.csv"], "%s made %s" % (arguments,
+                                                                         os.listdir(run.dir)))
+
+
+def outputs(run):
+    """--output (and --force), --append and --output-dir, each byte for byte as replayed."""
+    line = Line(run.dir)
+    line.plug()
+    first, second = run.capture(300, 1), run.capture(200, 2)
+    out, daily = run.path("out.csv"), run.path("daily")
+    os.mkdir(daily)
+    for arguments, data in (([], first), (["--force"], first)):
+        with open(out, "wb") as f:
+            f.write(b"old rows\r\n" if arguments else b"")
+        if not arguments:
+            os.remove(out)
+        logger, _ = run.logger("--device", line.device, "--output", out, *arguments)
+        line.send(data)
+        wait_for(lambda: read(out).count(b"\r\n") == 301, 30, "301 lines")
+        run.stop(logger)
+        rows, log = run.replayed(first, out, "first")
+        check(read(out) == rows, "--output %s differs from the replayed file" % arguments)
+        logged, replayed = without_clock(read(run.path("vlog.txt"))), without_clock(log)
+        check(logged == replayed * (len(arguments) + 1), "the event log differs from the "
+              "replayed one: %d lines, %d replayed" % (len(logged), len(replayed)))
+    logger, _ = run.logger("--device", line.device, "--append", out, "--log", run.path("a.txt"))
+    line.send(second)
+    wait_for(lambda: read(out).count(b"\r\n") == 501, 30, "501 lines")
+    run.stop(logger)
+    rows, _ = run.replayed(second, out, "second")
+    check(read(out) == read(run.path("first.csv")) + rows.split(b"\r\n", 1)[1], "--append")
+    # One file a day, named after the instrument; a restart the same day appends.
+    name = "visco 2_" + time.strftime("%Y-%m-%d") + ".csv"
+    for part, lines in ((first, 301), (second, 501)):
+        logger, _ = run.logger("--device", line.device, "--output-dir", daily, "--instrument",
+                               "visco 2")
+        line.send(part)
+        wait_for(lambda: read(os.path.join(daily, name)).count(b"\r\n") == lines, 30, "rows")
+        run.stop(logger)
+    check(os.listdir(daily) == [name, "vlog.txt"] or sorted(os.listdir(daily)) ==
+          sorted([name, "vlog.txt"]), "daily folder holds %s" % os.listdir(daily))
+    check(read(os.path.join(daily, name)) == read(out), "the day's file differs")
+    line.pull()
+
+
+def sigterm_burst(run):
+    """SIGTERM while a burst arrives at five times the line's rate: exit 0, and the file is
+    whole rows, the first of replay's."""
+    line = Line(run.dir)
+    line.plug()
+    data, out = run.capture(3000, 3), run.path("out.csv")
+    logger, _ = run.logger("--device", line.device, "--output", out)
+    sender = threading.Thread(target=lambda: line.send(data, 4800), daemon=True)
+    sender.start()
+    wait_for(lambda: read(out).count(b"\r\n") > 200, 60, "rows")
+    run.stop(logger)
+    rows, _ = run.replayed(data, out, "burst")
+    written = read(out)
+    check(written.endswith(b"\r\n") and rows.startswith(written) and len(written) < len(rows),
+          "the file is not whole rows of the replayed file: %r" % written[-80:])
+    line.pull()
+
+
+def unattended(run):
+    """--wait for a device not there yet, SIGHUP after the log was moved, the adapter pulled
+    and back, in one run: the log names the device, the rows go on in the same file."""
+    line = Line(run.dir)
+    out, log = run.path("out.csv"), run.path("vlog.txt")
+    logger, err = run.logger("--device", line.device, "--output", out, "--log", log, "--wait",
+                             started=False)
+    wait_for(lambda: b"waiting for " + line.device.encode() in read(err), 10, "waiting")
+    line.plug()
+    wait_for(lambda: b"Port back::" + line.device.encode() in read(log), 10, "the device")
+    parts = [run.capture(60, 1), run.capture(60, 4)]
+    line.send(parts[0])
+    wait_for(lambda: read(out).count(b"\r\n") == 61, 30, "the first rows")
+    os.rename(log, log + ".1")
+    logger.send_signal(signal.SIGHUP)
+    wait_for(lambda: os.path.exists(log), 10, "a new event log after SIGHUP")
+    check(b"event log reopened" in read(err), "SIGHUP is not told")
+    line.pull()
+    wait_for(lambda: b"Port lost::" + line.device.encode() in read(log), 10, "the loss")
+    line.plug()
+    wait_for(lambda: b"Port back::" + line.device.encode() in read(log), 10, "the return")
+    line.send(parts[1])
+    wait_for(lambda: read(out).count(b"\r\n") == 121, 30, "the rows after the return")
+    run.stop(logger)
+    check(logger.poll() == 0 and b"stopped after 120 readings" in read(err), "the end")
+    check([l.startswith(b"rheotrack-logger: line: ") for l in read(err).splitlines()].count(False)
+          == 0, "stderr lines: %r" % read(err))
+    line.pull()
+
+
+def lost_file(run):
+    """A session folder that goes away: the row is lost and said so, the logger takes the file
+    again once the folder is back, and ends with exit status 1 for the lost rows."""
+    line = Line(run.dir)
+    line.plug()
+    daily, log = run.path("daily"), run.path("vlog.txt")
+    os.mkdir(daily)
+    logger, err = run.logger("--device", line.device, "--output-dir", daily, "--log", log)
+    line.send(run.capture(5))
+    name = os.path.join(daily, "line_" + time.strftime("%Y-%m-%d") + ".csv")
+    wait_for(lambda: read(name).count(b"\r\n") == 6, 30, "the first rows")
+    shutil.rmtree(daily)
+    line.send(run.capture(1))
+    wait_for(lambda: b"error: Cannot access file. Process aborted" in read(err), 10, "the fault")
+    check(without_clock(read(log))[-1].startswith(b"End of process::"), "no End of process")
+    os.mkdir(daily)
+    wait_for(lambda: b"writing again to " + name.encode() in read(err), 10, "the file again")
+    line.send(run.capture(2))
+    wait_for(lambda: read(name).count(b"\r\n") == 3, 30, "the rows after")
+    # The file moved away and a link to another file put under its name: never written to.
+    other = run.path("notes.txt")
+    with open(other, "wb") as f:
+        f.write(b"notes\n")
+    os.rename(name, name + ".moved")
+    os.symlink(other, name)
+    line.send(run.capture(1))
+    wait_for(lambda: b"now leads to another file" in read(err), 10, "the other file refused")
+    line.send(run.capture(1))
+    time.sleep(1.5)
+    check(read(other) == b"notes\n", "rows went into another file")
+    run.stop(logger, expect=1)
+    line.pull()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--logger", "--replay", "--sim"):
+        parser.add_argument(option, required=True)
+    parser.add_argument("scenario", choices=["command_line", "outputs", "sigterm_burst",
+                                             "unattended", "lost_file"])
+    args = parser.parse_args()
+    if not shutil.which("socat"):
+        print("socat is missing")
+        return 77
+    globals()[args.scenario](Run(args))
+    print(args.scenario, "passed")
+
+
+if __name__ == "__main__":
+    sys.exit(main())

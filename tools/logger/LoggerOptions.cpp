@@ -1,0 +1,203 @@
+#include "LoggerOptions.h"
+
+#include <charconv>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "recording/EventLog.h"
+
+namespace rheo::logger {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool ParsePort(std::string_view text, int& port) {
+    const char* end = text.data() + text.size();
+    const auto [last, fault] = std::from_chars(text.data(), end, port);
+    return !text.empty() && fault == std::errc() && last == end;
+}
+
+// The folder a file would be made in: its parent, or the working folder for a bare name.
+fs::path FolderOf(const std::string& file) {
+    const fs::path parent = fs::path(file).parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+// A file the logger writes: an existing one must be a regular file, a new one needs its folder.
+std::string CheckFile(const std::string& file, const char* what) {
+    std::error_code fault;
+    const fs::file_status status = fs::status(file, fault);
+    if (fs::exists(status)) {
+        return fs::is_regular_file(status)
+                   ? ""
+                   : std::string(what) + " " + file + " is not a regular file";
+    }
+    if (!fs::is_directory(FolderOf(file), fault)) {
+        return std::string(what) + " " + file + ": no folder " + FolderOf(file).string();
+    }
+    return "";
+}
+
+}  // namespace
+
+std::optional<LoggerOptions> ParseLoggerOptions(int argc, char** argv, std::string& error,
+                                                bool& help) {
+    LoggerOptions options;
+    bool deviceGiven = false;
+    bool outputGiven = false;
+    help = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view name = argv[i];
+        std::optional<std::string> inlineValue;
+        if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
+            inlineValue = std::string(name.substr(equals + 1));
+            name = name.substr(0, equals);
+        }
+        const auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 >= argc) {
+                error = "option " + std::string(name) + " needs a value";
+                return std::nullopt;
+            }
+            return std::string(argv[++i]);
+        };
+        const auto flag = [&](bool& target) {
+            if (inlineValue) {
+                error = "option " + std::string(name) + " takes no value";
+                return false;
+            }
+            target = true;
+            return true;
+        };
+        const auto output = [&](OutputMode mode) {
+            const auto text = value();
+            if (!text) {
+                return false;
+            }
+            if (text->empty()) {
+                error = "option " + std::string(name) + " needs a file or folder";
+                return false;
+            }
+            options.mode = mode;
+            options.output = *text;
+            outputGiven = true;
+            return true;
+        };
+        bool ok = true;
+        if (name == "--help" || name == "-h") {
+            help = true;
+            return std::nullopt;
+        } else if (name == "--device") {
+            const auto text = value();
+            ok = text.has_value();
+            if (ok && text->empty()) {
+                error = "option --device needs a device";
+                ok = false;
+            }
+            if (ok) {
+                options.device = *text;
+                options.port = 0;
+                deviceGiven = true;
+            }
+        } else if (name == "--port") {
+            const auto text = value();
+            ok = text.has_value();
+            if (ok && (!ParsePort(*text, options.port) || options.port < 1 || options.port > 4)) {
+                error = "option --port takes a port from 1 to 4, not \"" + *text + "\"";
+                ok = false;
+            }
+            if (ok) {
+                options.device.clear();
+                deviceGiven = true;
+            }
+        } else if (name == "--output") {
+            ok = output(OutputMode::New);
+        } else if (name == "--append") {
+            ok = output(OutputMode::Append);
+        } else if (name == "--output-dir") {
+            ok = output(OutputMode::Daily);
+        } else if (name == "--config" || name == "--log" || name == "--instrument") {
+            const auto text = value();
+            ok = text.has_value();
+            if (ok && name == "--config") {
+                options.config = *text;
+            } else if (ok && name == "--log") {
+                options.log = *text;
+            } else if (ok) {
+                options.instrument = *text;
+            }
+        } else if (name == "--force") {
+            ok = flag(options.force);
+        } else if (name == "--wait") {
+            ok = flag(options.wait);
+        } else if (name == "--quiet") {
+            ok = flag(options.quiet);
+        } else if (name.starts_with("-")) {
+            error = "unknown option " + std::string(name);
+            ok = false;
+        } else {
+            error = "unexpected argument \"" + std::string(name) + "\"";
+            ok = false;
+        }
+        if (!ok) {
+            return std::nullopt;
+        }
+    }
+    if (!deviceGiven) {
+        error = "no serial line: give --device PATH or --port N";
+        return std::nullopt;
+    }
+    if (!outputGiven) {
+        error = "no output: give --output FILE, --append FILE or --output-dir DIR";
+        return std::nullopt;
+    }
+    return options;
+}
+
+std::string CheckLoggerOptions(const LoggerOptions& options) {
+    std::error_code fault;
+    if (options.mode == OutputMode::Daily) {
+        if (!fs::is_directory(options.output, fault)) {
+            return "--output-dir " + options.output + " is not a folder";
+        }
+    } else {
+        const char* what = options.mode == OutputMode::New ? "--output" : "--append";
+        if (std::string problem = CheckFile(options.output, what); !problem.empty()) {
+            return problem;
+        }
+        if (options.mode == OutputMode::New && !options.force &&
+            fs::exists(options.output, fault)) {
+            return "--output " + options.output +
+                   " exists: give --force to empty it, or use --append";
+        }
+    }
+    if (options.config) {
+        if (!fs::is_regular_file(*options.config, fault)) {
+            return "cannot read the configuration file " + *options.config;
+        }
+    }
+    if (std::string problem = CheckFile(EventLogPath(options), "the event log"); !problem.empty()) {
+        return problem;
+    }
+    const std::string& name = options.instrument;
+    if (options.mode == OutputMode::Daily && !name.empty() &&
+        (name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)) {
+        return "--instrument \"" + name +
+               "\" cannot name a file: no \"/\", \"\\\", \".\" or \"..\"";
+    }
+    return "";
+}
+
+std::string EventLogPath(const LoggerOptions& options) {
+    if (options.log) {
+        return *options.log;
+    }
+    const fs::path folder =
+        options.mode == OutputMode::Daily ? fs::path(options.output) : FolderOf(options.output);
+    return (folder / kEventLogFileName).string();
+}
+
+}  // namespace rheo::logger

@@ -1,0 +1,59 @@
+#pragma once
+#include <optional>
+#include <string>
+
+namespace rheo::logger {
+
+// Where the session's rows go: a new file (as New), an existing one appended to (as Open), or
+// one file a day in a folder.
+enum class OutputMode { New, Append, Daily };
+
+struct LoggerOptions {
+    std::string device;  // --device, or empty when the port is given by number
+    int port = 0;        // --port 1 to 4, or 0
+    OutputMode mode = OutputMode::New;
+    std::string output;  // the file, or the folder of the daily files
+    bool force = false;  // --output may empty an existing file
+    std::optional<std::string> config;
+    std::optional<std::string> log;
+    std::string instrument;  // --instrument, or empty for the device's base name
+    bool wait = false;       // a device missing at the start is waited for
+    bool quiet = false;      // only errors on standard error
+};
+
+inline constexpr const char* kLoggerUsage =
+    "usage: rheotrack-logger (--device PATH | --port N) (--output FILE | --append FILE |\n"
+    "                        --output-dir DIR) [--force] [--config FILE] [--log FILE]\n"
+    "                        [--instrument NAME] [--wait] [--quiet]\n"
+    "Logs the readings of one viscometer from its serial line, with no window, into a session\n"
+    "file and the event log, byte for byte as the window program writes them.\n"
+    "\n"
+    "  --device PATH      the serial device (a /dev/serial/by-id/... name, /dev/ttyUSB3)\n"
+    "  --port N           port 1 to 4, mapped to a device as the window program maps it\n"
+    "  --output FILE      a new session file, with its header; an existing one only with --force\n"
+    "  --append FILE      appends to FILE, with a header only when it is new\n"
+    "  --output-dir DIR   one file a day in DIR: <instrument>_<YYYY-MM-DD>.<extension>\n"
+    "  --force            lets --output empty an existing file\n"
+    "  --config FILE      a configuration file like vcfg.txt (default: csv , .)\n"
+    "  --log FILE         the event log (default: vlog.txt beside the session files)\n"
+    "  --instrument NAME  the daily files' name (default: the device's base name)\n"
+    "  --wait             waits for a device that is not there at the start\n"
+    "  --quiet            prints errors only\n"
+    "Of --device and --port, and of the three outputs, the last given counts, as it does for\n"
+    "an option given twice. SIGTERM and SIGINT end it cleanly; SIGHUP reopens the event log.\n"
+    "Exit status: 0 after a clean end, 1 when rows were lost to a file that could not be\n"
+    "written, 2 for a bad command line or a device or file that cannot be opened at the start.\n";
+
+// Reads the command line. On a fault, returns nothing and says why in `error`; --help sets
+// `help` instead.
+std::optional<LoggerOptions> ParseLoggerOptions(int argc, char** argv, std::string& error,
+                                                bool& help);
+
+// Checks what the options name before anything is opened or created: the port's range, the
+// output file or folder, the event log's place, the instrument's name. The fault, or empty.
+std::string CheckLoggerOptions(const LoggerOptions& options);
+
+// The event log's file: --log, or vlog.txt in the folder of the session files.
+std::string EventLogPath(const LoggerOptions& options);
+
+}  // namespace rheo::logger
