@@ -102,9 +102,7 @@ def trend_while_recording(rig, args):
     rig.picture("main-window", main_window)
     check(rig.window(process, title), "the trend window went away")
     rig.quit(process)
-    content = read_bytes(session_file)
-    check(content == replay(args.replay, data, rig.base, content)[0],
-          "the session file differs from rheotrack-replay's")
+    check_as_replay(args.replay, data, rig.base, session_file)
 
 
 if __name__ == "__main__":
