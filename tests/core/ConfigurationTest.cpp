@@ -51,8 +51,7 @@ TEST(ConfigurationTest, UnreadableOrUncreatableFileLeavesTheDefaults) {
 }
 
 TEST(ConfigurationTest, FileBesideAReadOnlyProgramIsReadBeforeThePerUserOneMadeWithDefaults) {
-    TempDir program;
-    TempDir user;
+    TempDir program, user;
     WriteFile(program.File("vcfg.txt"), "txt\r\n;\r\n,\r\n");
     EXPECT_EQ(Fields(LoadProgramConfiguration(program.Path().string(), user.Path().string())),
               "txt|;|,");

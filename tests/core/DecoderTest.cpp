@@ -12,7 +12,6 @@
 namespace rheo::test {
 namespace {
 
-// The test is the decoder's sink: it keeps the readings and their messages' dates.
 class DecoderTest : public ::testing::Test, public DecoderSink {
   protected:
     void ShowTemperatureUnit(const Text&) override {}

@@ -11,9 +11,6 @@
 namespace rheo::test {
 namespace {
 
-constexpr const char* kHeader =
-    "Date,Hour,Spindle,RPM,Temp [\272C],Error T,Viscosity [cP],Error V,%\r\n";
-
 std::string Row(const std::string& hour) {
     return "05/12/2026," + hour + ",LCP,100,27.5,,00001250,,10.2\r\n";
 }

@@ -13,8 +13,8 @@ import threading
 import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
-from e2e_support import (BOX_TITLE, MAIN_PREFIX, capture, check, log_events, main, proc_stat,
-                         read_bytes, replay, row_count, wait_for)
+from e2e_support import (BOX_TITLE, MAIN_PREFIX, capture, check, check_as_replay, main,
+                         proc_stat, read_bytes, row_count, wait_for)
 
 
 def started_on_stored_port(rig, name):
@@ -64,11 +64,7 @@ def long_run(rig, args):
     change = figures["rss_kib_end"] / figures["rss_kib_after_1000"] - 1
     pathlib.Path(rig.path("figures.json")).write_text(json.dumps(figures, indent=1))
     print(figures)
-    content = read_bytes(session_file)
-    expected, expected_log = replay(args.replay, data, rig.base, content)
-    check(content == expected, "the session file differs from rheotrack-replay's")
-    log = read_bytes(os.path.join(rig.app, "vlog.txt"))
-    check(log_events(log) == log_events(expected_log), "vlog.txt: %r" % log_events(log)[:20])
+    check_as_replay(args.replay, data, rig.base, session_file, os.path.join(rig.app, "vlog.txt"))
     check(read_bytes(rig.store_file) == store, "the store was written")
     check(not args.memory_check or abs(change) <= 0.10, "resident memory changed by %+.1f %%"
           " between row 1,000 and the end" % (100 * change))
@@ -108,9 +104,7 @@ def trend_while_recording(rig, args):
     rig.picture("main-window", main_window)
     check(rig.window(process, title), "the trend window went away")
     rig.quit(process)
-    content = read_bytes(session_file)
-    check(content == replay(args.replay, data, rig.base, content)[0],
-          "the session file differs from rheotrack-replay's")
+    check_as_replay(args.replay, data, rig.base, session_file)
 
 
 def published(rig, args):

@@ -13,8 +13,8 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 import e2e_support
-from e2e_support import (BOX_TITLE, MAIN_PREFIX, NO_FILE_CAPTION, capture, check, log_events,
-                         proc_stat, read_bytes, replay, row_count, wait_for)
+from e2e_support import (BOX_TITLE, MAIN_PREFIX, NO_FILE_CAPTION, capture, check,
+                         check_as_replay, log_events, proc_stat, read_bytes, row_count, wait_for)
 
 NOISE = b"\x00\xff#!\x15garbage 12:3\r\xba\x80\r"  # line noise between messages
 
@@ -86,12 +86,10 @@ def windows_scene(rig, args):
     rig.send(data)
     wait_for(lambda: row_count(session_file) == 41, 60, "41 lines in the session file")
     rig.picture("main-window-windows", rig.main_window(process, 5))  # as the README shows it
-    content = read_bytes(session_file)
-    expected, expected_log = replay(args.replay, data, rig.base, content)
-    check(content == expected, "the session file differs from rheotrack-replay's")
     log = os.path.join(rig.app, "vlog.txt")
-    check(log_events(read_bytes(log)) == log_events(expected_log),
-          "vlog.txt differs from rheotrack-replay's")
+    content = check_as_replay(args.replay, data, rig.base, session_file, log)
+    last_event = lambda event: wait_for(lambda: log_events(read_bytes(log))[-1:] == [event], 15,
+                                        "the line %r" % event)
 
     # The log in the desktop's viewer, the program going on meanwhile.
     rig.menu(process, "l")
@@ -114,8 +112,7 @@ def windows_scene(rig, args):
     check(second.wait(30) == 0, "the second copy did not end with 0")
 
     rig.pull_cable()
-    wait_for(lambda: log_events(read_bytes(log))[-1:] == [b"Port lost::1"], 15,
-             'the line "Port lost::1"')
+    last_event(b"Port lost::1")
     cpu = program_cpu_seconds()
     time.sleep(3)
     cpu = program_cpu_seconds() - cpu
@@ -124,8 +121,7 @@ def windows_scene(rig, args):
     rig.picture("adapter-pulled")
     check(rig.caption(process) == MAIN_PREFIX + r"C:\sessions\run1.csv", "the session was dropped")
     rig.plug_cable()
-    wait_for(lambda: log_events(read_bytes(log))[-1:] == [b"Port back::1"], 15,
-             'the line "Port back::1"')
+    last_event(b"Port back::1")
     rig.send(capture(40, 2))
     wait_for(lambda: row_count(session_file) == 45, 20, "two rows after the adapter is back")
     rig.quit(process)

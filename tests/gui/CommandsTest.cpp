@@ -10,17 +10,13 @@
 using namespace rheo;
 using namespace rheo::test;
 
-namespace {
-
-void Command(FormMonitor& monitor, const char* name) {
+static void Command(FormMonitor& monitor, const char* name) {
     if (auto* button = monitor.findChild<QToolButton*>(name)) {
         QTest::mouseClick(button, Qt::LeftButton);
     } else {
         monitor.findChild<QAction*>(name)->trigger();
     }
 }
-
-}  // namespace
 
 void GuiTest::CommandsAndSessionsThroughTheToolbarAndTheMenu() {
     TestHost host;

@@ -47,17 +47,12 @@ inline QStringList NumberedCells(int n) {
     return QString::fromLatin1(NumberedRow(n)).trimmed().split(',');
 }
 
-// Reading n as the instrument prints it.
 inline std::string NumberedMessage(int n, const std::string& temperatureUnit = "C",
                                    const std::string& viscosityUnit = "cP") {
     const QStringList f = NumberedCells(n);
     return Message(f[1].toStdString(), "100", f[4].toStdString() + temperatureUnit,
                    viscosityUnit + ": " + f[6].toStdString(), f[8].toStdString());
 }
-
-inline const std::string kHeader =
-    "Date,Hour,Spindle,RPM,Temp [\xBA"
-    "C],Error T,Viscosity [cP],Error V,%\r\n";
 
 inline QStringList RowCells(const QTreeView* list, int row) {
     QStringList cells;
@@ -100,6 +95,17 @@ inline QString Looks(QWidget* modal) {
                         QString::number(box->standardButtons().toInt()),
                         QString::number(box->standardButton(box->defaultButton()))})
         .join('/');
+}
+
+// A handler for WithModals: notes what the window shows, presses `key` (0: none) and closes it.
+inline std::function<void(QWidget*)> Noting(QStringList& looks, int key = 0) {
+    return [&looks, key](QWidget* modal) {
+        looks.append(Looks(modal));
+        if (key != 0) {
+            QTest::keyClick(modal, Qt::Key(key));
+        }
+        modal->close();
+    };
 }
 
 // The program's host as the program builds it, on a settings store, a port map, a serial link and

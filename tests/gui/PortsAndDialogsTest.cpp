@@ -14,15 +14,6 @@ using namespace rheo::test;
 // Each box with its looks and what it answers to a key (0: the box is closed).
 void GuiTest::MessageBoxLooksAndAnswers() {
     QStringList looks;
-    const auto press = [&](int key) {
-        return [&looks, key](QWidget* modal) {
-            looks.append(Looks(modal));
-            if (key != 0) {
-                QTest::keyClick(modal, Qt::Key(key));
-            }
-            modal->close();
-        };
-    };
     std::vector<MessageAnswer> answers;
     WithModals(
         [&] {
@@ -34,7 +25,8 @@ void GuiTest::MessageBoxLooksAndAnswers() {
                 answers.push_back(QtMessageBoxes().Show("\xBA\x80", "Atenci\xF3n", icon, buttons));
             }
         },
-        {press(Qt::Key_Escape), press(0), press(Qt::Key_Return), press(0)});
+        {Noting(looks, Qt::Key_Escape), Noting(looks), Noting(looks, Qt::Key_Return),
+         Noting(looks)});
     const QString box = QString::fromUtf8("\u00BA\u20AC/Atenci\u00F3n/%1/%2/1024");
     const int okCancel = (QMessageBox::Ok | QMessageBox::Cancel).toInt();
     QCOMPARE(looks, QStringList({box.arg(3).arg(1024), box.arg(1).arg(1024),
@@ -43,7 +35,6 @@ void GuiTest::MessageBoxLooksAndAnswers() {
                                     MessageAnswer::Cancel}));
 }
 
-// The button caption and the four entries as the toolbar shows them.
 static QString Marks(FormMonitor& monitor) {
     QString shown = monitor.Toolbar1()->findChild<QToolButton*>("BPort")->text();
     for (int entry = 1; entry <= 4; ++entry) {
@@ -80,10 +71,7 @@ void GuiTest::PortMarksAndReceptionUnderTheRealDialogs() {
                  {menu->MArchPorts[0], open1}};
     QStringList looks;
     for (const auto& step : steps) {
-        WithModals([&] { step.command->trigger(); }, {[&](QWidget* modal) {
-                       looks.append(Looks(modal));
-                       modal->close();
-                   }});
+        WithModals([&] { step.command->trigger(); }, {Noting(looks)});
         QCOMPARE(Marks(monitor), step.marks);
     }
 

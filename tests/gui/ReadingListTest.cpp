@@ -11,7 +11,6 @@
 using namespace rheo;
 using namespace rheo::test;
 
-// Each column's title and width.
 static QString Columns(const QTreeView* list) {
     QStringList columns;
     for (int column = 0; column < list->model()->columnCount(); ++column) {

@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QTimer>
 #include <memory>
-#include <utility>
 
 #include <sys/stat.h>
 
@@ -37,7 +36,11 @@ struct PtyPair {
             [&] { return std::filesystem::exists(device) && std::filesystem::exists(instrument); });
         fd = ::open(instrument.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
-    ~PtyPair() { Kill(); }
+    ~PtyPair() {  // the adapter pulled
+        socat.terminate();
+        socat.waitForFinished();
+        ::close(fd);
+    }
     bool Send(std::string_view bytes) const {  // far less than a pseudo-terminal holds
         return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
@@ -46,11 +49,6 @@ struct PtyPair {
         pollfd watch{fd, POLLIN, 0};
         const ssize_t n = ::poll(&watch, 1, 0) > 0 ? ::read(fd, buffer, sizeof buffer) : 0;
         return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
-    }
-    void Kill() {  // the adapter pulled
-        socat.terminate();
-        socat.waitForFinished();
-        ::close(std::exchange(fd, -1));
     }
 
     const std::string device;
@@ -104,9 +102,6 @@ class LinkTest : public ::testing::Test {
     void MapPort(int number, const std::string& device) {
         Put(portMapFile_, "Port" + std::to_string(number), kRegSz, device + '\0');
         ::chmod(portMapFile_.File().c_str(), 0644);
-    }
-    void Put(const std::string& name, std::uint32_t type, const std::string& data) {
-        Put(store_, name, type, data);
     }
     static void Put(FileRegistry& store, const std::string& name, std::uint32_t type,
                     const std::string& data) {

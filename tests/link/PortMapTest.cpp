@@ -77,7 +77,7 @@ TEST_F(PortMapping, OnlyWhatNobodyElseCanChangeIsTrusted) {
 // honoured (one event-log line says so), while the administrator's port map file is.
 TEST_F(PortMapping, TheStoresDeviceLinesAreIgnoredAndTheAdministratorsFileHonoured) {
     PtyPair theirs(dir_.Path(), "theirs");
-    Put("Port1", kRegSz, theirs.device + '\0');  // the store's files have mode 0664
+    Put(store_, "Port1", kRegSz, theirs.device + '\0');  // the store's files have mode 0664
     Station station(store_, portMap_, dir_.File("vlog.txt"));
     EXPECT_EQ(portMap_.Device(1), "");
     EXPECT_EQ(station.link.DeviceName(1).toStdString(), "/dev/ttyS0");

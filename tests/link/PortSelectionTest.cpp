@@ -22,7 +22,8 @@ TEST_F(PortSelectionOnPtys, MarksAndStoreFollowARunOfOpeningsAndFailures) {
         Pair(port);
     }
     MapPort(4, dir_.File("no-such-device"));
-    Put("Note", kRegSz, std::string(200, '-') + '\0');  // a store larger than the limit below
+    Put(store_, "Note", kRegSz,
+        std::string(200, '-') + '\0');  // a store larger than the limit below
     // Port 5 as another program holds it: a lock on the device itself rather than a lock file.
     const int locker = ::open(pairs_[3]->device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
     ASSERT_EQ(::flock(locker, LOCK_EX), 0);

@@ -5,6 +5,7 @@
 #include <termios.h>
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 
 #include "LinkTestSupport.h"
@@ -24,10 +25,8 @@ TEST_F(SerialLink, CarriesEveryByteBothWaysWithTheLineSettingsAndIsHeldExclusive
     ASSERT_TRUE(link.Open());
     EXPECT_FALSE(second.Open());
 
-    std::string sent;  // 0x00-0xFF twice
-    for (int c = 0; c < 512; ++c) {
-        sent += static_cast<char>(c & 0xFF);
-    }
+    std::string sent(512, '\0');  // 0x00-0xFF twice
+    std::iota(sent.begin(), sent.end(), '\0');
     ASSERT_TRUE(pair.Send(sent));
     std::string received;
     EXPECT_TRUE(

@@ -24,18 +24,18 @@ TEST_F(SettingsFile, ValuesAreKeptByteForByteAmongHandWrittenLines) {
               "[Software\\Kavrel\\Quelmar]\r\n; the adapter on the bench\r\n"
               "not understood\r\n\"Puerto\"=hex(7):33,00\r\n");
     EXPECT_EQ(Read(), SettingValue{}) << "a type it does not know";
-    Put(kPortValueName, kRegDword, std::string("\x03\0\0\0", 4));
+    Put(store_, kPortValueName, kRegDword, std::string("\x03\0\0\0", 4));
     EXPECT_EQ(StoredPort(store_), 3);
     for (const auto& [text, port] :
          std::vector<std::pair<std::string, int>>{{"2", 2}, {"", 0}, {"abc", 0}, {"300", 0}}) {
-        Put(kPortValueName, kRegSz, text + '\0');  // as an editor writes it
+        Put(store_, kPortValueName, kRegSz, text + '\0');  // as an editor writes it
         EXPECT_EQ(StoredPort(store_), port) << text;
     }
     std::string allBytes(256, '\0');
     std::iota(allBytes.begin(), allBytes.end(), '\0');
     const std::string name = "text \"quoted\" \\ \xBA\n";
-    Put(name, kRegSz, allBytes + '\0');
-    Put("number", kRegDword, "\x01\x02\x03\xFF");
+    Put(store_, name, kRegSz, allBytes + '\0');
+    Put(store_, "number", kRegDword, "\x01\x02\x03\xFF");
     StorePort(store_, 4);  // over a value of another type
     EXPECT_EQ(Read(), SettingValue{std::int32_t{4}});
     EXPECT_EQ(ReadSetting(store_, kHkeyLocalMachine, "SOFTWARE\\kavrel\\QUELMAR", name),

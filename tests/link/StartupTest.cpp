@@ -44,7 +44,7 @@ TEST_F(StartupTest, EachRunShowsItsScreensInOrder) {
     const std::string programConfig = ExecutableDirectory() + "/vcfg.txt";
     std::filesystem::remove(programConfig);
     Pair(2);
-    Put("Port3", kRegSz, dir_.File("no-such-device") + '\0');
+    Put(store_, "Port3", kRegSz, dir_.File("no-such-device") + '\0');
     Station station(store_, portMap_, dir_.File("unused.txt"));
     Host host{station};
     Configuration configuration{"", "", ""};

@@ -9,7 +9,6 @@
 set -euo pipefail
 
 build="$(cd "$1" && pwd)"
-out="$2"
 store=/etc/xdg/rheotrackpanel
 port_map=/etc/xdg/rheotrackpanel-ports # the administrator's, root's alone
 operator=nobody # an ordinary user, who may use the serial ports (dialout)
@@ -24,12 +23,9 @@ done
 id "$operator" >/dev/null 2>&1 && id "$other" >/dev/null 2>&1 &&
     getent group dialout >/dev/null || skip "no user $operator or $other, or no group dialout"
 
-rm -rf "$out"
-mkdir -p "$out"
-out="$(cd "$out" && pwd)"
+rm -rf "$2" && mkdir -p "$2" && out="$(cd "$2" && pwd)"
 pids=()
-saved_store=""
-saved_port_map=""
+saved="$out/before" # the store and the port map as they were, put back at the end
 had_user="$(id -u rheotrack 2>/dev/null || true)"
 # What the operator must reach (the line's device names, the home folder) lies outside the build
 # tree, whose parents an ordinary user may not be allowed to enter.
@@ -40,12 +36,10 @@ cleanup() {
     rm -f /etc/rheotrackpanel/logger/test-bench?.conf
     dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || true
     rm -rf "$operator_dir"
-    if [ -n "$saved_store" ]; then
-        rm -rf "$store"
-        mv "$saved_store" "$store"
-    fi
     rm -f "$port_map"
-    [ -z "$saved_port_map" ] || mv "$saved_port_map" "$port_map"
+    for f in "$store" "$port_map"; do
+        [ ! -e "$saved/${f##*/}" ] || { rm -rf "$f" && mv "$saved/${f##*/}" "$f"; }
+    done
     rm -rf /var/lib/rheotrackpanel/test-bench1 /var/lib/rheotrackpanel/test-bench2
     rmdir /var/lib/rheotrackpanel 2>/dev/null || true
     [ -n "$had_user" ] || userdel rheotrack 2>/dev/null || true
@@ -68,19 +62,12 @@ lintian --fail-on error,warning "$deb" >"$out/lintian.log" 2>&1 ||
     { cat "$out/lintian.log"; fail "lintian finds errors or warnings in the package"; }
 
 dpkg --purge rheotrackpanel >>"$out/dpkg.log" 2>&1 || true
-if [ -e "$store" ]; then
-    saved_store="$out/store-before"
-    mv "$store" "$saved_store"
-fi
-if [ -e "$port_map" ]; then
-    saved_port_map="$out/port-map-before"
-    mv "$port_map" "$saved_port_map"
-fi
+mkdir "$saved"
+for f in "$store" "$port_map"; do [ ! -e "$f" ] || mv "$f" "$saved/"; done
 if ! dpkg -i "$deb" >>"$out/dpkg.log" 2>&1; then
     DEBIAN_FRONTEND=noninteractive apt-get -f install -y -qq >>"$out/dpkg.log" 2>&1 ||
         { cat "$out/dpkg.log"; fail "the package does not install"; }
 fi
-# The program and the two tools in /usr/bin, a desktop entry and its icon.
 for path in /usr/bin/rheotrackpanel /usr/bin/rheotrack-replay /usr/bin/rheotrack-sim; do
     [ -x "$path" ] || fail "$path is not installed"
 done

@@ -69,8 +69,9 @@ struct RecordingLogger : EventLogger {
 };
 
 inline constexpr const char* kAborted = "Cannot access file. Process aborted";
+inline const std::string kHeader =
+    "Date,Hour,Spindle,RPM,Temp [\272C],Error T,Viscosity [cP],Error V,%\r\n";
 
-// A new session on `path`, as the new-session command starts it.
 inline void OpenNewSession(Engine& engine, const std::string& path) {
     ASSERT_TRUE(engine.StartSession(path, SessionStart::New));
 }

@@ -13,7 +13,6 @@ namespace rheo::test {
 
 class TempDir {
   public:
-    // Under `base`, or the system's temporary folder when it is empty.
     explicit TempDir(const std::filesystem::path& base = {}) {
         std::mt19937_64 random(std::random_device{}() ^
                                static_cast<std::uint64_t>(
