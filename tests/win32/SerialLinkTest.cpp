@@ -3,11 +3,14 @@
 // (RHEO_WIN32_COM_VANISHING="10"). Without them the cases are skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <iterator>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/Win32SerialLink.h"
@@ -68,6 +71,48 @@ TEST(Win32SerialLinkTest, HandsEveryByteOverOnTheCreatingThread) {
 
     EXPECT_TRUE(receiver.Close());
     EXPECT_FALSE(receiver.IsOpen());
+}
+
+// A device that floods the line: the link hands it over in pieces of at most kPieceBytes, one
+// piece per turn of the message loop (a second poll at once gives nothing, so the receive tick
+// ends), and every byte comes, in order.
+TEST(Win32SerialLinkTest, AFloodComesInBoundedPiecesOnePerTurnOfTheLoop) {
+    const std::vector<int> ports = Ports("RHEO_WIN32_COM_PAIR");
+    if (ports.size() != 2) {
+        GTEST_SKIP() << "no COM port pair (RHEO_WIN32_COM_PAIR)";
+    }
+    Win32SerialLink receiver, sender;
+    receiver.SetPortNumber(ports[0]);
+    sender.SetPortNumber(ports[1]);
+    ASSERT_TRUE(receiver.Open());
+    ASSERT_TRUE(sender.Open());
+    Text sent;
+    for (std::uint32_t i = 0, x = 1; i < 6 * Win32SerialLink::kPieceBytes + 77; ++i) {
+        x = x * 1103515245 + 12345;  // no period a lost or repeated piece could hide in
+        sent += static_cast<char>(x >> 24);
+    }
+    // Written from a thread of its own: the line takes it only as fast as this one reads.
+    bool written = false;
+    std::thread writer([&] { written = sender.Write(sent); });
+
+    Text received;
+    std::size_t largest = 0, pieces = 0, moreAtOnce = 0;
+    PumpUntil(
+        [&] {
+            const Text piece = receiver.ReadAll();
+            moreAtOnce += receiver.ReadAll().size();
+            largest = std::max(largest, piece.size());
+            pieces += !piece.empty();
+            received += piece;
+            return received.size() >= sent.size();
+        },
+        std::chrono::seconds(40));
+    writer.join();
+    EXPECT_TRUE(written);
+    EXPECT_LE(largest, Win32SerialLink::kPieceBytes);
+    EXPECT_EQ(moreAtOnce, 0u);
+    EXPECT_GT(pieces, 6u);
+    EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes";
 }
 
 TEST(Win32SerialLinkTest, AVanishedDeviceIsReportedOnce) {
