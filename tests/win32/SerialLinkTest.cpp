@@ -3,11 +3,14 @@
 // (RHEO_WIN32_COM_VANISHING="10"). Without them the cases are skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <iterator>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/Win32SerialLink.h"
@@ -37,7 +40,10 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds timeout) 
     return true;
 }
 
-TEST(Win32SerialLinkTest, HandsEveryByteOverOnTheCreatingThread) {
+// Every byte, in order, on the creating thread; a flood (a virtual COM port ignores the baud
+// rate) in pieces of at most kPieceBytes, one piece per turn of the message loop: a second poll
+// at once gives nothing, so the receive tick ends and the window answers.
+TEST(Win32SerialLinkTest, HandsEveryByteOverInBoundedPiecesOnTheCreatingThread) {
     const std::vector<int> ports = Ports("RHEO_WIN32_COM_PAIR");
     if (ports.size() != 2) {
         GTEST_SKIP() << "no COM port pair (RHEO_WIN32_COM_PAIR)";
@@ -47,24 +53,39 @@ TEST(Win32SerialLinkTest, HandsEveryByteOverOnTheCreatingThread) {
     sender.SetPortNumber(ports[1]);
     ASSERT_TRUE(receiver.Open());
     Text received;
+    std::size_t largest = 0, pieces = 0, moreAtOnce = 0;
     bool otherThread = false;
     const DWORD thread = GetCurrentThreadId();
     receiver.SetNotification([&](LinkEvent kind) {
         EXPECT_EQ(kind, LinkEvent::CharactersReceived);
         otherThread |= GetCurrentThreadId() != thread;
-        received += receiver.ReadAll();
+        const Text piece = receiver.ReadAll();
+        moreAtOnce += receiver.ReadAll().size();
+        largest = std::max(largest, piece.size());
+        pieces += !piece.empty();
+        received += piece;
     });
 
-    // Every byte value, NUL, CR and 0xBA among them, in pieces and in more than one buffer.
+    // Every byte value, NUL, CR and 0xBA among them, then bytes with no period that a lost or
+    // repeated piece could hide in; sent in two pieces, from a thread of its own, as the line
+    // takes them only as fast as the receiver reads.
     Text sent;
-    for (int i = 0; i < 3000; ++i) {
-        sent += static_cast<char>(i % 256);
+    for (std::uint32_t i = 0, x = 1; i < 6 * Win32SerialLink::kPieceBytes; ++i) {
+        x = x * 1103515245 + 12345;
+        sent += static_cast<char>(i < 256 ? i : x >> 24);
     }
     ASSERT_TRUE(sender.Open());
-    EXPECT_TRUE(sender.Write(sent.substr(0, 1)) && sender.Write(sent.substr(1)));
-    PumpUntil([&] { return received.size() >= sent.size(); }, std::chrono::seconds(15));
-    EXPECT_TRUE(received == sent) << received.size() << " bytes received";
+    bool written = false;
+    std::thread writer(
+        [&] { written = sender.Write(sent.substr(0, 1)) && sender.Write(sent.substr(1)); });
+    PumpUntil([&] { return received.size() >= sent.size(); }, std::chrono::seconds(40));
+    writer.join();
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes";
     EXPECT_FALSE(otherThread);
+    EXPECT_LE(largest, Win32SerialLink::kPieceBytes);
+    EXPECT_GE(pieces, 6u);
+    EXPECT_EQ(moreAtOnce, 0u);
 
     EXPECT_TRUE(receiver.Close());
     EXPECT_FALSE(receiver.IsOpen());

@@ -118,6 +118,7 @@ Win32SerialLink::Win32SerialLink() {
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     window_ = window;
+    room_ = CreateEventA(nullptr, TRUE, TRUE, nullptr);
 }
 
 Win32SerialLink::~Win32SerialLink() {
@@ -125,6 +126,9 @@ Win32SerialLink::~Win32SerialLink() {
     Close();
     if (window_ != nullptr) {
         DestroyWindow(static_cast<HWND>(window_));  // messages still queued for it go with it
+    }
+    if (room_ != nullptr) {
+        CloseHandle(static_cast<HANDLE>(room_));
     }
 }
 
@@ -140,7 +144,7 @@ bool Win32SerialLink::Open() {
         return true;
     }
     const std::string device = DeviceName(portNumber_);
-    if (device.empty() || window_ == nullptr) {
+    if (device.empty() || window_ == nullptr || room_ == nullptr) {
         return false;
     }
     // No sharing: while this program holds the port, no other may open it.
@@ -181,10 +185,26 @@ bool Win32SerialLink::Close() {
 }
 
 Text Win32SerialLink::ReadAll() {
-    std::lock_guard lock(mutex_);
     Text taken;
-    taken.swap(received_);
+    taken.swap(piece_);
+    bool more = false;
+    {
+        std::lock_guard lock(mutex_);
+        more = !received_.empty();
+    }
+    if (more) {
+        PostArrival(opening_);  // the next piece at the next turn of the event loop
+    }
     return taken;
+}
+
+bool Win32SerialLink::HandOver() {
+    if (piece_.empty()) {
+        std::lock_guard lock(mutex_);
+        piece_.swap(received_);
+        SetEvent(static_cast<HANDLE>(room_));
+    }
+    return !piece_.empty();
 }
 
 bool Win32SerialLink::Write(std::string_view text) {
@@ -217,6 +237,12 @@ void Win32SerialLink::Post(unsigned message, std::uintptr_t opening) {
     PostMessageA(static_cast<HWND>(window_), message, static_cast<WPARAM>(opening), 0);
 }
 
+void Win32SerialLink::PostArrival(std::uintptr_t opening) {
+    if (!arrivalPosted_.exchange(true)) {
+        Post(kArrivalMessage, opening);
+    }
+}
+
 void Win32SerialLink::ReaderLoop(void* portHandle, void* stopHandle, std::uintptr_t opening) {
     const auto port = static_cast<HANDLE>(portHandle);
     const HANDLE readDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -225,6 +251,7 @@ void Win32SerialLink::ReaderLoop(void* portHandle, void* stopHandle, std::uintpt
         return;
     }
     const HANDLE waits[2] = {static_cast<HANDLE>(stopHandle), readDone};
+    const HANDLE roomWaits[2] = {static_cast<HANDLE>(stopHandle), static_cast<HANDLE>(room_)};
     char buffer[kReceiveBufferBytes];
     OVERLAPPED request = {};
     bool pending = false;
@@ -234,7 +261,29 @@ void Win32SerialLink::ReaderLoop(void* portHandle, void* stopHandle, std::uintpt
         std::lock_guard lock(mutex_);
         received_.append(buffer, count);
     };
+    // How much more the reader may keep; when none, the room event is reset under the same
+    // lock as the handing over sets it, so that no handing over is missed.
+    auto room = [this]() -> std::size_t {
+        std::lock_guard lock(mutex_);
+        const std::size_t free = kPieceBytes - std::min(kPieceBytes, received_.size());
+        if (free == 0) {
+            ResetEvent(static_cast<HANDLE>(room_));
+        }
+        return free;
+    };
     for (;;) {
+        if (!pending && room() == 0) {
+            // A full piece waits for the event loop: the rest stays in the driver meanwhile.
+            const DWORD woke = WaitForMultipleObjects(2, roomWaits, FALSE, kIdleCheckMs);
+            if (woke == WAIT_OBJECT_0) {
+                break;  // closing
+            }
+            if (woke != WAIT_OBJECT_0 + 1 && !DriverAnswers(port)) {
+                lost = true;
+                break;
+            }
+            continue;
+        }
         // One byte is waited for; what came with it is read at once below. (A read of a whole
         // buffer would, under Wine, wait until the buffer is full.)
         DWORD got = 0;
@@ -270,14 +319,17 @@ void Win32SerialLink::ReaderLoop(void* portHandle, void* stopHandle, std::uintpt
         if (done && got > 0) {
             earlyEmpty = 0;
             keep(got);
-            // The rest of what is waiting, up to a buffer at a time; it is there, so these
-            // reads end at once.
+            // The rest of what is waiting, up to a buffer at a time and as far as there is
+            // room; it is there, so these reads end at once.
             DWORD errors = 0;
             COMSTAT status = {};
-            while (ClearCommError(port, &errors, &status) && status.cbInQue > 0) {
+            std::size_t free = 0;
+            while ((free = room()) > 0 && ClearCommError(port, &errors, &status) &&
+                   status.cbInQue > 0) {
                 OVERLAPPED more = {};
                 more.hEvent = readDone;
-                const DWORD wanted = std::min<DWORD>(status.cbInQue, sizeof buffer);
+                const DWORD wanted = std::min<DWORD>(
+                    {status.cbInQue, static_cast<DWORD>(sizeof buffer), static_cast<DWORD>(free)});
                 DWORD count = 0;
                 BOOL read = ReadFile(port, buffer, wanted, &count, &more);
                 if (!read && GetLastError() == ERROR_IO_PENDING) {
@@ -288,9 +340,7 @@ void Win32SerialLink::ReaderLoop(void* portHandle, void* stopHandle, std::uintpt
                 }
                 keep(count);
             }
-            if (!arrivalPosted_.exchange(true)) {
-                Post(kArrivalMessage, opening);
-            }
+            PostArrival(opening);
             continue;
         }
         // Nothing came, or the read failed: the device decides. (Wine reports a read that found
@@ -327,7 +377,8 @@ void Win32SerialLink::ReaderLoop(void* portHandle, void* stopHandle, std::uintpt
 void Win32SerialLink::OnMessage(unsigned message, std::uintptr_t opening) {
     if (message == kArrivalMessage) {
         arrivalPosted_ = false;
-        if (opening == opening_ && notification_) {
+        // The bytes are handed over whatever opening brought them; only the open one notifies.
+        if (HandOver() && opening == opening_ && notification_) {
             notification_(LinkEvent::CharactersReceived);
         }
         return;
@@ -337,11 +388,7 @@ void Win32SerialLink::OnMessage(unsigned message, std::uintptr_t opening) {
     }
     Close();
     // What came before the loss is still there to be read.
-    bool waiting = false;
-    {
-        std::lock_guard lock(mutex_);
-        waiting = !received_.empty();
-    }
+    const bool waiting = HandOver();
     if (notification_) {
         if (waiting) {
             notification_(LinkEvent::CharactersReceived);

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -15,12 +16,21 @@ namespace rheo {
 // buffers.
 //
 // A reader thread waits on the port (overlapped reads that end as soon as one byte is there)
-// and keeps every byte it gets until ReadAll takes it. It hands each arrival over to the thread
-// that created the link through a hidden message-only window; that thread's message loop (the
-// GUI's event loop) raises the notification there. When the device goes away (adapter pulled,
-// driver gone) the link closes itself and reports LinkLost once.
+// and keeps what it gets, at most kPieceBytes: while that much waits, it reads no more and the
+// rest stays in the driver, so a device that floods the line (a virtual COM port ignores the
+// baud rate) costs bounded memory. It tells the thread that created the link of each arrival
+// through a hidden message-only window; there, in that thread's message loop (the GUI's event
+// loop), the waiting bytes become the piece that ReadAll hands over, and the notification is
+// raised. So, as Qt's serial port on Unix, a piece is taken from the reader only in the event
+// loop: polls in a row without the loop turning give one piece and then nothing, and the
+// window keeps answering under a flood. When the device goes away (adapter pulled, driver gone)
+// the link closes itself and reports LinkLost once.
 class Win32SerialLink : public SerialLink {
   public:
+    // The most one ReadAll hands over, and the most the reader keeps beside it: what the Linux
+    // link takes from the device at one read notification.
+    static constexpr std::size_t kPieceBytes = 32768;
+
     Win32SerialLink();
     ~Win32SerialLink() override;
     Win32SerialLink(const Win32SerialLink&) = delete;
@@ -31,8 +41,9 @@ class Win32SerialLink : public SerialLink {
     bool Open() override;
     bool Close() override;
     bool IsOpen() const override { return port_ != nullptr; }
-    // What the reader has taken from the port and nobody has read yet; kept across a loss of
-    // the device, so no byte that arrived is ever dropped by the link.
+    // The piece handed over since the last ReadAll (at most kPieceBytes), in arrival order.
+    // What the reader has taken from the port is kept across a loss of the device, so no byte
+    // that arrived is ever dropped by the link.
     Text ReadAll() override;
     bool Write(std::string_view text) override;
     void SetNotification(Notification notification) override;
@@ -46,17 +57,24 @@ class Win32SerialLink : public SerialLink {
   private:
     void ReaderLoop(void* port, void* stop, std::uintptr_t opening);
     void Post(unsigned message, std::uintptr_t opening);
+    void PostArrival(std::uintptr_t opening);
+    // Makes what the reader keeps the piece, when the last piece has been taken; true when a
+    // piece waits for ReadAll.
+    bool HandOver();
 
     int portNumber_ = 0;
     Notification notification_;
     void* window_ = nullptr;  // HWND of the message-only window
     void* port_ = nullptr;    // HANDLE of the open port
     void* stop_ = nullptr;    // HANDLE of the event that ends the reader
+    void* room_ = nullptr;    // HANDLE of the event set when the reader may keep more
     std::thread reader_;
     std::uintptr_t opening_ = 0;  // counts openings, so a late message never acts on a newer one
 
+    Text piece_;  // handed over, waiting for ReadAll (creating thread only)
+
     std::mutex mutex_;
-    Text received_;                           // guarded by mutex_
+    Text received_;                           // kept by the reader, guarded by mutex_
     std::atomic<bool> arrivalPosted_{false};  // one arrival message in the queue at a time
 };
 
