@@ -11,6 +11,7 @@ namespace rheo::test {
 namespace {
 
 using ReadingOutputTest = EngineOnDisk;
+const std::string kRow = "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n";
 
 TEST_F(ReadingOutputTest, HistoryRotatesThroughTwentySlotsAndNeverWritesSlot20) {
     for (int i = 10; i < 35; ++i) {  // the list from a few readings: the gui suite
@@ -149,8 +150,7 @@ TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
 // (its folder renamed and made again), the next row ends the session as for a pulled medium:
 // nothing is written to the other file and no new, headerless file is made.
 TEST_F(ReadingOutputTest, ASessionFileSwappedUnderItsNameEndsTheSession) {
-    const std::string d = dir.Path().string(),
-                      row = "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n";
+    const std::string d = dir.Path().string();
     const auto shell = [&](const std::string& commands) {
         ASSERT_EQ(std::system(("cd " + d + " && " + commands).c_str()), 0) << commands;
     };
@@ -168,9 +168,9 @@ TEST_F(ReadingOutputTest, ASessionFileSwappedUnderItsNameEndsTheSession) {
         const std::string rows = ReadFile(d + "/shared/data.csv");
         shell(c.swap);
         engine.Feed(Message() + Message());  // the first still reaches the file kept open
-        EXPECT_TRUE(rows.ends_with(row + row)) << rows;
+        EXPECT_TRUE(rows.ends_with(kRow + kRow)) << rows;
         EXPECT_EQ(engine.Session().SessionFilePath, "");
-        EXPECT_EQ(ReadFile(d + "/" + c.kept), rows + row);
+        EXPECT_EQ(ReadFile(d + "/" + c.kept), rows + kRow);
         const std::string name = d + "/shared/run.csv";  // the link, or nothing
         EXPECT_EQ(std::filesystem::exists(name) ? ReadFile(name) : "none", c.underTheName);
         EXPECT_EQ(ReadFile(d + "/notes.txt"), "my notes\n");
@@ -203,8 +203,7 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(engine.Session().SessionFilePath, "");
     EXPECT_GT(full.size(), 20000u);
-    EXPECT_EQ(full.substr(full.rfind('\n', full.size() - 2) + 1),
-              "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n");
+    EXPECT_EQ(full.substr(full.rfind('\n', full.size() - 2) + 1), kRow);
 
     std::filesystem::remove(filler);
     EXPECT_TRUE(engine.StartSession(path, SessionStart::Append));

@@ -53,7 +53,9 @@ TEST(PublishingOptions, BrokerUrls) {
     std::string error;
     const auto tls = ParseBrokerUrl("mqtts://[::1]:8884", error);
     ASSERT_TRUE(tls);
-    EXPECT_TRUE(tls->tls && tls->host == "::1" && tls->port == 8884);
+    EXPECT_TRUE(tls->tls);
+    EXPECT_EQ(tls->host, "::1");
+    EXPECT_EQ(tls->port, 8884);
     EXPECT_EQ(ParseBrokerUrl("mqtt://broker", error)->port, 1883);
     EXPECT_EQ(ParseBrokerUrl("mqtts://broker", error)->port, 8883);
     for (const char* bad : {"http://broker", "mqtt://", "mqtt://broker:0", "mqtt://u@broker"}) {
