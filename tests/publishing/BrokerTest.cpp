@@ -61,10 +61,6 @@ struct Lines {
             lines.push_back(line);
         };
     }
-    bool Empty() {
-        std::lock_guard lock(mutex);
-        return lines.empty();
-    }
 };
 
 Reading NumberedReading(int i) {
@@ -207,7 +203,10 @@ TEST(MqttPublisher, TlsAndLoginAreVerifiedAndRefusalsToldClearly) {
             Publishing::Start(options, "visco-1", "", configuration, lines.Report(), error);
         EXPECT_TRUE(publishing) << error;
         publishing->Observer().ReadingRecorded({NumberedReading(1), kDate, kC, kCp, {}});
-        WaitUntil([&] { return publishing->Messages().Size() == 0 || !lines.Empty(); });
+        WaitUntil([&] {
+            std::lock_guard lock(lines.mutex);
+            return publishing->Messages().Size() == 0 || !lines.lines.empty();
+        });
         publishing.reset();
         return lines.lines;
     };
