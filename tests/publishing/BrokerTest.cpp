@@ -165,7 +165,6 @@ TEST(MqttPublisher, NothingIsLostWhenTheBrokerStopsAndThePublisherIsKilledMeanwh
     EXPECT_TRUE(alike) << "two copies of one seq differ";
     EXPECT_EQ(seen.begin()->first, 1);
     EXPECT_EQ(seen.rbegin()->first, 80);
-    std::printf("outage: 80 readings, %zu received\n", subscriber.Messages("reading").size());
 }
 
 // A CA, a server certificate for 127.0.0.1 signed by it, another CA, and a password file.
