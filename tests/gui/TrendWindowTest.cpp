@@ -31,7 +31,8 @@ void GuiTest::TrendWindowFollowsTheEngine() {
     QTest::mouseClick(monitor.Toolbar1()->findChild<QToolButton*>("BTrend"), Qt::LeftButton);
     monitor.MArch()->MArchTrend->trigger();
     auto* trend = qobject_cast<FormTrend*>(host.form->TrendWindow());
-    QVERIFY(trend != nullptr && trend->isVisible());
+    QVERIFY(trend != nullptr);
+    QVERIFY(trend->isVisible());
     QCOMPARE(std::ranges::count(QApplication::topLevelWidgets(), QStringLiteral("FormTrend"),
                                 &QWidget::objectName),
              1);
