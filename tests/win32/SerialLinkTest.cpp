@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iterator>
+#include <numeric>
 #include <sstream>
 #include <vector>
 
@@ -56,10 +57,8 @@ TEST(Win32SerialLinkTest, HandsEveryByteOverOnTheCreatingThread) {
     });
 
     // Every byte value, NUL, CR and 0xBA among them, in pieces and in more than one buffer.
-    Text sent;
-    for (int i = 0; i < 3000; ++i) {
-        sent += static_cast<char>(i % 256);
-    }
+    Text sent(3000, '\0');
+    std::iota(sent.begin(), sent.end(), '\0');  // 0 to 255 over and over
     ASSERT_TRUE(sender.Open());
     EXPECT_TRUE(sender.Write(sent.substr(0, 1)) && sender.Write(sent.substr(1)));
     PumpUntil([&] { return received.size() >= sent.size(); }, std::chrono::seconds(15));
