@@ -12,11 +12,8 @@ TEST_F(DailySessionTest, EachDayHasItsFileAndARestartThatDayAppends) {
     EXPECT_EQ(DailySession::FileName("ttyUSB3", "2026-12-07", "csv"), "ttyUSB3_2026-12-07.csv");
     EXPECT_EQ(DailySession::FileName("bench 2", "2026-12-07", ""), "bench 2_2026-12-07");
     clock.SetIsoDate("2026-12-07");
-    const std::string first = dir.File("visco_2026-12-07.csv");
-    const std::string second = dir.File("visco_2026-12-08.csv");
-    const Text header =
-        "Date,Hour,Spindle,RPM,Temp [\xBA"
-        "C],Error T,Viscosity [cP],Error V,%\r\n";
+    const std::string first = dir.File("visco_2026-12-07.csv"),
+                      second = dir.File("visco_2026-12-08.csv");
     const Text row = "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n";
     {
         DailySession daily(engine, clock, dir.Path().string(), "visco", "csv");
@@ -30,14 +27,14 @@ TEST_F(DailySessionTest, EachDayHasItsFileAndARestartThatDayAppends) {
         EXPECT_EQ(engine.Session().SessionFilePath, second);
         engine.Feed(test::Message());
     }
-    EXPECT_EQ(test::ReadFile(first), header + row + row);
-    EXPECT_EQ(test::ReadFile(second), header + row);
+    EXPECT_EQ(test::ReadFile(first), test::kHeader + row + row);
+    EXPECT_EQ(test::ReadFile(second), test::kHeader + row);
 
     // Started again the same day: the day's file goes on, without a second header.
     DailySession again(engine, clock, dir.Path().string(), "visco", "csv");
     ASSERT_TRUE(again.Start());
     engine.Feed(test::Message());
-    EXPECT_EQ(test::ReadFile(second), header + row + row);
+    EXPECT_EQ(test::ReadFile(second), test::kHeader + row + row);
     // "Start of process" once for the run of readings, across the midnight and the restart.
     EXPECT_EQ(test::ReadFile(dir.File("vlog.txt")), "05/12/2026 14:05:40 Start of process\r\n");
 }

@@ -11,6 +11,7 @@ namespace rheo::test {
 namespace {
 
 using ReadingOutputTest = EngineOnDisk;
+const std::string kRow = "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n";
 
 TEST_F(ReadingOutputTest, HistoryRotatesThroughTwentySlotsAndNeverWritesSlot20) {
     for (int i = 10; i < 35; ++i) {  // the list from a few readings: the gui suite
@@ -122,66 +123,49 @@ TEST_F(ReadingOutputTest, AByteTheRowCannotHoldDropsTheMessageWhole) {
     }
 }
 
-TEST_F(ReadingOutputTest, RemovedDirectoryAbandonsTheSessionAfterTheMessage) {
-    std::filesystem::create_directory(dir.File("medium"));
-    OpenNewSession(engine, dir.File("medium/run.csv"));
-    engine.Feed(Message());
-    std::filesystem::remove_all(dir.File("medium"));  // the medium is pulled
-
-    engine.Feed(Message());  // (what arrives while the message waits: LinkDecisionsTest)
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(std::pair(boxes.shown[0].text, boxes.shown[0].icon),
-              std::pair(Text(kAborted), MessageIcon::Critical));
-    EXPECT_TRUE(engine.Session().SessionFilePath.empty());
-    EXPECT_EQ(view.caption, "Incoming data - No file selected");
-    EXPECT_EQ(engine.Output().History().HistoryIndex, 2);  // the reading stays listed
-
-    engine.Feed(Message() + Message());  // only listed, in a new run of the log
-    EXPECT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
-              "05/12/2026 14:05:40 Start of process\r\n"
-              "05/12/2026 14:05:40 End of process::\r\n"
-              "05/12/2026 14:05:40 Start of process\r\n");
-}
-
 // The session's file is the one chosen, even through a link the operator chose. Once its name
 // leads elsewhere (the file moved away and a link to another file put in its place) or nowhere
-// (its folder renamed and made again), the next row ends the session as for a pulled medium:
-// nothing is written to the other file and no new, headerless file is made.
-TEST_F(ReadingOutputTest, ASessionFileSwappedUnderItsNameEndsTheSession) {
-    const std::string d = dir.Path().string(),
-                      row = "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n";
+// (its folder renamed and made again, or pulled with its medium), the session ends after the
+// next row's message: the operator is told, the reading stays listed, nothing is written to the
+// other file and no new, headerless file is made; what follows is only listed.
+TEST_F(ReadingOutputTest, ASessionFileSwappedOrRemovedUnderItsNameEndsTheSession) {
+    const std::string d = dir.Path().string();
     const auto shell = [&](const std::string& commands) {
         ASSERT_EQ(std::system(("cd " + d + " && " + commands).c_str()), 0) << commands;
     };
     struct Case {
-        const char *swap, *kept, *underTheName;
+        const char *opened, *swap, *kept, *underTheName;
     };
-    for (const Case c : {Case{"mv shared/data.csv moved.csv && ln -s ../notes.txt shared/data.csv",
-                              "moved.csv", "my notes\n"},
-                         Case{"mv shared old && mkdir shared", "old/data.csv", "none"}}) {
+    for (const Case c :
+         {Case{"run.csv", "mv shared/data.csv moved.csv && ln -s ../notes.txt shared/data.csv",
+               "moved.csv", "my notes\n"},
+          Case{"run.csv", "mv shared old && mkdir shared", "old/data.csv", "none"},
+          Case{"data.csv", "ln shared/data.csv kept.csv && rm -rf shared", "kept.csv", "none"}}) {
         shell(
             "rm -rf shared old && mkdir shared && ln -s data.csv shared/run.csv && "
             "printf 'my notes\\n' >notes.txt");
-        OpenNewSession(engine, d + "/shared/run.csv");  // through the operator's own link
+        OpenNewSession(engine, d + "/shared/" + c.opened);  // run.csv: the operator's own link
         engine.Feed(Message() + Message());
         const std::string rows = ReadFile(d + "/shared/data.csv");
         shell(c.swap);
+        const std::size_t shown = boxes.shown.size();
+        const int listed = engine.Output().History().HistoryIndex;
         engine.Feed(Message() + Message());  // the first still reaches the file kept open
-        EXPECT_TRUE(rows.ends_with(row + row)) << rows;
+        EXPECT_TRUE(rows.ends_with(kRow + kRow)) << rows;
         EXPECT_EQ(engine.Session().SessionFilePath, "");
-        EXPECT_EQ(ReadFile(d + "/" + c.kept), rows + row);
+        ASSERT_EQ(boxes.shown.size(), shown + 1);
+        EXPECT_EQ(boxes.shown.back().text, kAborted);
+        EXPECT_EQ(boxes.shown.back().icon, MessageIcon::Critical);
+        EXPECT_EQ(view.caption, "Incoming data - No file selected");
+        EXPECT_EQ(engine.Output().History().HistoryIndex, listed + 2);
+        EXPECT_EQ(ReadFile(d + "/" + c.kept), rows + kRow);
         const std::string name = d + "/shared/run.csv";  // the link, or nothing
         EXPECT_EQ(std::filesystem::exists(name) ? ReadFile(name) : "none", c.underTheName);
         EXPECT_EQ(ReadFile(d + "/notes.txt"), "my notes\n");
     }
-    EXPECT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
-              "05/12/2026 14:05:40 Start of process\r\n"
-              "05/12/2026 14:05:40 End of process::\r\n"
-              "05/12/2026 14:05:40 Start of process\r\n"
-              "05/12/2026 14:05:40 End of process::\r\n"
-              "05/12/2026 14:05:40 Start of process\r\n");
+    const std::string run = "05/12/2026 14:05:40 Start of process\r\n",
+                      end = "05/12/2026 14:05:40 End of process::\r\n";
+    EXPECT_EQ(ReadFile(dir.File("vlog.txt")), run + end + run + end + run + end + run);
 }
 
 // A full disk (a 64 KiB file system, mounted as root): the row that does not fit is taken back,
@@ -203,8 +187,7 @@ TEST_F(ReadingOutputTest, FullDiskTakesBackTheTornRowAndTakesTheFailurePath) {
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(engine.Session().SessionFilePath, "");
     EXPECT_GT(full.size(), 20000u);
-    EXPECT_EQ(full.substr(full.rfind('\n', full.size() - 2) + 1),
-              "05/12/2026,14:05:33,LCP,100,27.5,,00001250,,10.2\r\n");
+    EXPECT_EQ(full.substr(full.rfind('\n', full.size() - 2) + 1), kRow);
 
     std::filesystem::remove(filler);
     EXPECT_TRUE(engine.StartSession(path, SessionStart::Append));

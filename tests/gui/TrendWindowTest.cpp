@@ -31,12 +31,11 @@ void GuiTest::TrendWindowFollowsTheEngine() {
     QTest::mouseClick(monitor.Toolbar1()->findChild<QToolButton*>("BTrend"), Qt::LeftButton);
     monitor.MArch()->MArchTrend->trigger();
     auto* trend = qobject_cast<FormTrend*>(host.form->TrendWindow());
-    QVERIFY(trend != nullptr && trend->isVisible());
-    int windows = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        windows += widget->objectName() == "FormTrend" ? 1 : 0;
-    }
-    QCOMPARE(windows, 1);
+    QVERIFY(trend != nullptr);
+    QVERIFY(trend->isVisible());
+    QCOMPARE(std::ranges::count(QApplication::topLevelWidgets(), QStringLiteral("FormTrend"),
+                                &QWidget::objectName),
+             1);
     QCOMPARE(trend->windowTitle(), QStringLiteral("Trend - No file selected"));
     QCOMPARE(monitor.Toolbar1()->findChild<QToolButton*>("BTrend")->toolTip(),
              QStringLiteral("Show the trend of the readings"));
@@ -63,7 +62,6 @@ void GuiTest::TrendWindowFollowsTheEngine() {
     QCOMPARE(trend->findChild<QLabel*>("OutsideTorque")->text(),
              QStringLiteral("Outside 10-100 % torque: 0"));
 
-    // Ctrl+C in the window: the table with its header row, tab-separated.
     QApplication::clipboard()->clear();
     QApplication::setActiveWindow(trend);
     QTest::keyClick(trend, Qt::Key_C, Qt::ControlModifier);

@@ -7,9 +7,7 @@
 namespace rheo {
 namespace {
 
-std::string Numbered(std::int64_t seq) {
-    return "message " + std::to_string(seq);
-}
+const auto Numbered = [](std::int64_t seq) { return "message " + std::to_string(seq); };
 
 TEST(Outbox, OldestFirstAndSeqGoesOnAcrossReopeningAndRemoval) {
     test::TempDir directory;

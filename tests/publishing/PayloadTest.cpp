@@ -14,12 +14,6 @@ namespace {
 using Json = nlohmann::json;
 using namespace std::chrono;
 
-constexpr const char* kRowKeys[] = {"date",        "hour",
-                                    "spindle",     "rpm",
-                                    "temperature", "temperature_error",
-                                    "viscosity",   "viscosity_error",
-                                    "torque"};
-
 const system_clock::time_point kRecorded = sys_days{2026y / December / 5} + 14h + 5min + 33s + 7ms;
 
 Json Payload(const Reading& reading, const Configuration& configuration, const Text& tUnit = "C",
@@ -38,7 +32,8 @@ TEST(ReadingPayload, TheNineTextsAreTheSessionFileRowAndTheNumbersParse) {
     const Json json = Payload(reading, configuration);
 
     Text joined;
-    for (const char* key : kRowKeys) {
+    for (const char* key : {"date", "hour", "spindle", "rpm", "temperature", "temperature_error",
+                            "viscosity", "viscosity_error", "torque"}) {
         joined += (joined.empty() ? "" : ";") + Utf8ToWindows1252(json[key].get<std::string>());
     }
     EXPECT_EQ(joined, RowLine(configuration, reading, "05/12/2026"));

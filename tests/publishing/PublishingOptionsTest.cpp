@@ -1,6 +1,7 @@
 // The publishing options, from the logger's command line and from the publishing file.
 #include <gtest/gtest.h>
 
+#include <ranges>
 #include <utility>
 
 #include "publishing/PublishingOptions.h"
@@ -10,15 +11,13 @@ namespace rheo {
 namespace {
 
 TEST(PublishingOptions, CommandLineAndFileGiveTheSameOptions) {
-    const std::vector<std::string_view> args = {"--port",
-                                                "1",
-                                                "--mqtt",
-                                                "mqtts://b:9883",
-                                                "--mqtt-password-file",
-                                                "/pw",
-                                                "--mqtt-allow-plaintext",
-                                                "--mqtt-outbox-limit",
-                                                "5"};
+    std::vector<std::string_view> args;
+    for (const auto arg :
+         std::string_view("--port 1 --mqtt mqtts://b:9883 --mqtt-password-file /pw "
+                          "--mqtt-allow-plaintext --mqtt-outbox-limit 5") |
+             std::views::split(' ')) {
+        args.emplace_back(arg.data(), arg.size());
+    }
     PublishingOptions options;
     std::string error;
     EXPECT_EQ(TakePublishingArgument(args, 0, options, error), 0u);  // not ours
@@ -53,7 +52,9 @@ TEST(PublishingOptions, BrokerUrls) {
     std::string error;
     const auto tls = ParseBrokerUrl("mqtts://[::1]:8884", error);
     ASSERT_TRUE(tls);
-    EXPECT_TRUE(tls->tls && tls->host == "::1" && tls->port == 8884);
+    EXPECT_TRUE(tls->tls);
+    EXPECT_EQ(tls->host, "::1");
+    EXPECT_EQ(tls->port, 8884);
     EXPECT_EQ(ParseBrokerUrl("mqtt://broker", error)->port, 1883);
     EXPECT_EQ(ParseBrokerUrl("mqtts://broker", error)->port, 8883);
     for (const char* bad : {"http://broker", "mqtt://", "mqtt://broker:0", "mqtt://u@broker"}) {

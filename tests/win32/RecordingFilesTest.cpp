@@ -20,15 +20,18 @@ namespace {
 using test::ReadFile;
 using test::WriteFile;
 
-TEST(RecordingFilesTest, ConfigurationEventLogAndNewFileKeepCrLfAndEveryByte) {
+struct RecordingFilesTest : testing::Test {
     test::TempDir dir;
+    FixedClock clock{"05/12/2026", "14:06:11"};
+};
+
+TEST_F(RecordingFilesTest, ConfigurationEventLogAndNewFileKeepCrLfAndEveryByte) {
     LoadConfiguration(dir.Path().string());
     EXPECT_EQ(ReadFile(dir.File("vcfg.txt")), "csv\r\n,\r\n.\r\n");
     WriteFile(dir.File("vcfg.txt"), "txt\r;\r\n\xBA\r\n");
     const Configuration read = LoadConfiguration(dir.Path().string());
     EXPECT_EQ(read.FileExtension + read.FieldSeparator + read.DecimalSeparator, "txt;\xBA");
 
-    FixedClock clock("05/12/2026", "14:06:11");
     EventLog(dir.File("vlog.txt"), clock).LogEvent(EventKind::ViscosityFault, "T: 2\xBA\rcP");
     EXPECT_EQ(ReadFile(dir.File("vlog.txt")),
               "05/12/2026 14:06:11 Viscosity Error::T: 2\xBA\rcP\r\n");
@@ -39,8 +42,7 @@ TEST(RecordingFilesTest, ConfigurationEventLogAndNewFileKeepCrLfAndEveryByte) {
     EXPECT_FALSE(WriteNewFile(dir.File("missing\\TempHTM.htm"), "x"));
 }
 
-TEST(RecordingFilesTest, LiveSessionFileHasEveryRowOnDiskAtOnceAndReportsFailures) {
-    test::TempDir dir;
+TEST_F(RecordingFilesTest, LiveSessionFileHasEveryRowOnDiskAtOnceAndReportsFailures) {
     const std::string path = dir.File("run1.csv"), header = "Date,Temp [\272C]\r\n";
     LiveSessionFile file;
     WriteFile(path, "old\r\n");
@@ -81,8 +83,7 @@ TEST(RecordingFilesTest, LiveSessionFileHasEveryRowOnDiskAtOnceAndReportsFailure
 // Names outside the ANSI code page, as the dialog gives them (UTF-8): the session file, the
 // event log and the program's files are made under exactly those names, the bytes inside them
 // unchanged.
-TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
-    test::TempDir dir;
+TEST_F(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
     const std::filesystem::path wide = dir.Path() / L"\u65E5\u672C\u30C7\u30FC\u30BF";
     const std::string folder = Utf8Path(dir.Path().wstring()) + "\\日本データ";
     ASSERT_EQ(WidePath(folder), wide.wstring());
@@ -98,7 +99,6 @@ TEST(RecordingFilesTest, NamesOutsideTheAnsiCodePage) {
     EXPECT_EQ(ReadFile(wideFile), header + "row1\r\n");
     file.Close();
 
-    FixedClock clock("05/12/2026", "14:06:11");
     EventLog(folder + "\\ログ.txt", clock).LogEvent(EventKind::ViscosityFault, "2\xBA");
     EXPECT_EQ(ReadFile(wide / L"\u30ED\u30B0.txt"),
               "05/12/2026 14:06:11 Viscosity Error::2\xBA\r\n");
