@@ -16,9 +16,15 @@
 #include "app/PortMap.h"
 #include "platform/Clock.h"
 #include "platform/RegularFile.h"
+#include "recording/EventLog.h"
+
+#if defined(_WIN32)
+#include "ComPortName.h"
+#include "platform/win32/Win32SerialLink.h"
+#else
 #include "platform/posix/FileRegistry.h"
 #include "platform/qt/QtSerialLink.h"
-#include "recording/EventLog.h"
+#endif
 
 int main(int argc, char** argv) {
     using namespace rheo::logger;
@@ -35,6 +41,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "rheotrack-logger: %s\nTry rheotrack-logger --help.\n", error.c_str());
         return 2;
     }
+#if defined(_WIN32)
+    // Port N is COM<N>, as the window names it; a device is given by its COM name.
+    const int comPort = options->device.empty() ? options->port : ComPortNumber(options->device);
+    if (comPort < 1) {
+        std::fprintf(stderr,
+                     "rheotrack-logger: --device %s is not a COM port (COM7, \\\\.\\COM12)\n"
+                     "Try rheotrack-logger --help.\n",
+                     options->device.c_str());
+        return 2;
+    }
+#endif
 
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rheotrack-logger"));
@@ -51,6 +68,12 @@ int main(int argc, char** argv) {
     }
     rheo::SystemClock clock(configuration);  // keeps its texts clear of the field separator
 
+#if defined(_WIN32)
+    rheo::Win32SerialLink link;
+    const int port = comPort;
+    const std::string device =
+        options->device.empty() ? rheo::Win32SerialLink::DeviceName(port) : options->device;
+#else
     // A port number is mapped to its device as the window maps it: the administrator's port map
     // file, then the machine-wide store. A device given by name is port 1 of a map of its own.
     rheo::FileRegistry registry;
@@ -63,10 +86,16 @@ int main(int argc, char** argv) {
     link.setObjectName("MSComm1");
     const int port = options->device.empty() ? options->port : 1;
     const std::string device = link.DeviceName(port).toLocal8Bit().toStdString();
+#endif
 
     LoggerOptions effective = *options;
+    effective.port = port;
     if (effective.instrument.empty()) {
+#if defined(_WIN32)
+        effective.instrument = "COM" + std::to_string(port);
+#else
         effective.instrument = std::filesystem::path(device).filename().string();
+#endif
     }
     const std::string logFile = EventLogPath(effective);
     rheo::EventLog eventLog(logFile, clock);
@@ -96,7 +125,9 @@ int main(int argc, char** argv) {
     if (const auto failed = logger.Start(device, logFile)) {
         return *failed;
     }
+#if !defined(_WIN32)
     portMap.StartReporting(report);
+#endif
     QCoreApplication::exec();
     return status;
 }
