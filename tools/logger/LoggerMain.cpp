@@ -6,7 +6,10 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "Logger.h"
 #include "LoggerOptions.h"
@@ -20,6 +23,7 @@
 
 #if defined(_WIN32)
 #include "ComPortName.h"
+#include "WindowsService.h"
 #include "platform/win32/Win32SerialLink.h"
 #else
 #include "platform/posix/FileRegistry.h"
@@ -30,7 +34,30 @@ int main(int argc, char** argv) {
     using namespace rheo::logger;
     std::string error;
     bool help = false;
-    const auto options = ParseLoggerOptions(argc, argv, error, help);
+    std::vector<char*> arguments(argv, argv + argc);
+#if defined(_WIN32)
+    // --install-service NAME [options], --remove-service NAME, and --service NAME [options] as
+    // the Service Control Manager starts it: the name first, the logger's options after it.
+    std::string serviceName;
+    const std::string_view verb = argc >= 2 ? argv[1] : "";
+    if (verb == "--install-service" || verb == "--remove-service" || verb == "--service") {
+        if (argc < 3 || argv[2][0] == '\0' || argv[2][0] == '-') {
+            std::fprintf(stderr, "rheotrack-logger: %s needs a service name\n", argv[1]);
+            return 2;
+        }
+        if (verb == "--remove-service") {
+            if (argc > 3) {
+                std::fprintf(stderr, "rheotrack-logger: --remove-service takes a name only\n");
+                return 2;
+            }
+            return RemoveService(argv[2]);
+        }
+        serviceName = argv[2];
+        arguments.erase(arguments.begin() + 1, arguments.begin() + 3);
+    }
+#endif
+    const auto options =
+        ParseLoggerOptions(static_cast<int>(arguments.size()), arguments.data(), error, help);
     if (help) {
         std::fputs(kLoggerUsage, stdout);
         return 0;
@@ -50,6 +77,9 @@ int main(int argc, char** argv) {
                      "Try rheotrack-logger --help.\n",
                      options->device.c_str());
         return 2;
+    }
+    if (verb == "--install-service") {
+        return InstallService(serviceName, {arguments.begin() + 1, arguments.end()});
     }
 #endif
 
@@ -122,12 +152,33 @@ int main(int argc, char** argv) {
                 report.Error("cannot write the event log " + logFile);
             }
         });
+#if defined(_WIN32)
+    std::optional<ServiceSession> service;
+    if (!serviceName.empty()) {
+        service.emplace(serviceName, [&requests] { requests.RequestStop(); });
+    }
+#endif
     if (const auto failed = logger.Start(device, logFile)) {
+#if defined(_WIN32)
+        if (service) {
+            service->Stopped(*failed);
+        }
+#endif
         return *failed;
     }
+#if defined(_WIN32)
+    if (service) {
+        service->Running();
+    }
+#endif
 #if !defined(_WIN32)
     portMap.StartReporting(report);
 #endif
     QCoreApplication::exec();
+#if defined(_WIN32)
+    if (service) {
+        service->Stopped(status);
+    }
+#endif
     return status;
 }

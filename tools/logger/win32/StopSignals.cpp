@@ -23,8 +23,13 @@ BOOL WINAPI OnConsoleRequest(DWORD request) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
         case CTRL_CLOSE_EVENT:
-        case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
+            break;
+        case CTRL_LOGOFF_EVENT:
+            // A service, which has no console, goes on when the user logs off.
+            if (GetConsoleWindow() == nullptr) {
+                return TRUE;
+            }
             break;
         default:
             return FALSE;
