@@ -80,7 +80,8 @@ def logger_stop(process):
 def logger_scene(rig, args):
     """rheotrack-logger.exe in a console on COM1: a session file and event log byte for byte
     the Linux rheotrack-replay's for the same bytes, ended cleanly by Ctrl+C; appended to again
-    through --port 1, mapped as the window maps it; a device that is not a COM port refused."""
+    through --port 1, mapped as the window maps it; a device that is not a COM port refused; the
+    same as a service, started and stopped through Wine's net."""
     rig.plug_cable()
     logger = [os.path.join(rig.app, "rheotrack-logger.exe")]
     env = rig.command()[1]
@@ -122,6 +123,24 @@ def logger_scene(rig, args):
     check(refused.returncode == 2 and b"is not a COM port" in refused.stderr and
           not os.path.exists(os.path.join(rig.sessions, "other.csv")),
           "a device that is not a COM port: %d %r" % (refused.returncode, refused.stderr))
+
+    # As a service of Wine's Service Control Manager: registered, started, fed, stopped (the
+    # clean end), removed.
+    data.append(capture(45, 3))
+    installed = rig.wine(logger[0], "--install-service", "visco1", "--device", "COM1",
+                         "--append", r"C:\sessions\visco.csv")
+    check(installed.returncode == 0, "--install-service: %r" % installed.stderr[-300:])
+    check(rig.wine("net", "start", "visco1").returncode == 0, "net start visco1")
+    check(b"RUNNING" in rig.wine("sc", "query", "visco1").stdout, "the service does not run")
+    rig.send(data[2])
+    wait_for(lambda: row_count(session_file) == 49, 30, "the service's rows")
+    check(rig.wine("net", "stop", "visco1").returncode == 0, "net stop visco1")
+    state = rig.wine("sc", "query", "visco1").stdout
+    check(b"STOPPED" in state and b"SERVICE_EXIT_CODE  : 0 " in state, "stopped: %r" % state)
+    expected, _ = replay(args.replay, b"".join(data), rig.base, content, "replay-service")
+    check(read_bytes(session_file) == expected, "the service's file differs from the replay's")
+    check(rig.wine(logger[0], "--remove-service", "visco1").returncode == 0, "--remove-service")
+    check(rig.wine("sc", "query", "visco1").returncode != 0, "the service is still registered")
 
 
 def windows_scene(rig, args):
