@@ -114,8 +114,8 @@ done
 [ -f "$installed/rheotrackpanel.exe" ] && { echo "FAILED: the uninstaller left the program"; status=1; }
 
 # The console program is a console one (the window program is not).
-x86_64-w64-mingw32-objdump -p "$folder/rheotrack-logger.exe" | grep -q '^Subsystem.*(Windows CUI)' ||
-    fail "rheotrack-logger.exe is not a console program"
+subsystem="$(x86_64-w64-mingw32-objdump -p "$folder/rheotrack-logger.exe" | sed -n 's/^Subsystem//p')"
+[[ $subsystem == *"(Windows CUI)"* ]] || fail "rheotrack-logger.exe is not a console program"
 
 # The operator's scenes, on the portable folder. Wine's desktop process, started above without a
 # display, would keep every later window off the screen: a fresh server starts with the display.
