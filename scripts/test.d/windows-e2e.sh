@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows program: builds Qt for Windows once per machine (scripts/windows-qt.sh), cross-builds
-# the three programs, makes the installer and the portable zip, checks that the programs import
+# the four programs, makes the installer and the portable zip, checks that the programs import
 # only Windows system DLLs, installs with the installer under Wine, and drives the portable
-# program under Wine as an operator does (tests/e2e/windows_scenarios.py). When the tools or the
-# Qt sources cannot be had the suite says "skipped: <why>"; a build or scene failure fails it.
+# program under Wine as an operator does, and the console logger on a COM port
+# (tests/e2e/windows_scenarios.py). When the tools or the Qt sources cannot be had the suite says
+# "skipped: <why>"; a build or scene failure fails it.
 # Usage: windows-e2e.sh [main build dir]   (builds beside it, in windows/; the Linux
 #                                           rheotrack-replay of the main build is the reference)
 set -uo pipefail
@@ -48,7 +49,7 @@ folder="$build/portable/$(basename "$portable_zip" .zip)"
 # DLL that Wine ships as a system one.
 system_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 status=0
-for exe in rheotrackpanel rheotrack-replay rheotrack-sim; do
+for exe in rheotrackpanel rheotrack-replay rheotrack-sim rheotrack-logger; do
     [ -f "$folder/$exe.exe" ] || fail "$exe.exe is not in the portable folder"
     imports="$(x86_64-w64-mingw32-objdump -p "$folder/$exe.exe" | sed -n 's/^[[:space:]]*DLL Name: //p')"
     for dll in $imports; do
@@ -98,7 +99,8 @@ fi
 # The installer, silent: Program Files, the Start-menu shortcut, the uninstaller.
 installed="$WINEPREFIX/drive_c/Program Files/RHEOTRACKPANEL"
 (unset DISPLAY WAYLAND_DISPLAY; timeout 120 wine "$installer" /S) >/dev/null 2>&1
-for f in rheotrackpanel.exe rheotrack-replay.exe rheotrack-sim.exe LICENSE.txt Uninstall.exe; do
+for f in rheotrackpanel.exe rheotrack-replay.exe rheotrack-sim.exe rheotrack-logger.exe LICENSE.txt \
+    Uninstall.exe; do
     [ -f "$installed/$f" ] || { echo "FAILED: the installer left no $f in $installed"; status=1; }
 done
 find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'RHEOTRACKPANEL.lnk' | grep -q . ||
@@ -111,11 +113,17 @@ while [ -f "$installed/rheotrackpanel.exe" ] && [ $wait_gone -lt 50 ]; do
 done
 [ -f "$installed/rheotrackpanel.exe" ] && { echo "FAILED: the uninstaller left the program"; status=1; }
 
+# The console program is a console one (the window program is not).
+subsystem="$(x86_64-w64-mingw32-objdump -p "$folder/rheotrack-logger.exe" | sed -n 's/^Subsystem//p')"
+[[ $subsystem == *"(Windows CUI)"* ]] || fail "rheotrack-logger.exe is not a console program"
+
 # The operator's scenes, on the portable folder. Wine's desktop process, started above without a
 # display, would keep every later window off the screen: a fresh server starts with the display.
 wineserver -k >/dev/null 2>&1
 wineserver -w >/dev/null 2>&1
 python3 "$root/tests/e2e/windows_scenarios.py" --folder "$folder" --replay "$replay" \
     --prefix "$WINEPREFIX" --artefacts "$build/artefacts" windows || status=1
+python3 "$root/tests/e2e/windows_scenarios.py" --folder "$folder" --replay "$replay" \
+    --prefix "$WINEPREFIX" --artefacts "$build/artefacts" logger || status=1
 echo "Windows program suite: $((SECONDS - started)) s"
 exit "$status"

@@ -7,6 +7,7 @@ HKEY_LOCAL_MACHINE, a socat pseudo-terminal pair as COM1 (its far end as COM2).
 
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -64,6 +65,82 @@ def program_cpu_seconds():
                           text=True).stdout.split()
     check(pids, "no process runs rheotrackpanel.exe")
     return proc_stat(min(map(int, pids)))[0]
+
+
+def logger_stop(process):
+    """Ctrl+C for the console program: Wine turns SIGINT into the console's CTRL_C_EVENT."""
+    pids = subprocess.run(["pgrep", "-f", r"rheotrack-logger\.exe"], capture_output=True,
+                          text=True).stdout.split()
+    check(pids, "no process runs rheotrack-logger.exe")
+    for pid in pids:
+        os.kill(int(pid), signal.SIGINT)
+    return process.wait(30)
+
+
+def logger_scene(rig, args):
+    """rheotrack-logger.exe in a console on COM1: a session file and event log byte for byte
+    the Linux rheotrack-replay's for the same bytes, ended cleanly by Ctrl+C; appended to again
+    through --port 1, mapped as the window maps it; a device that is not a COM port refused; the
+    same as a service, started and stopped through Wine's net."""
+    rig.plug_cable()
+    logger = [os.path.join(rig.app, "rheotrack-logger.exe")]
+    env = rig.command()[1]
+    session_file, log = (os.path.join(rig.sessions, f) for f in ("visco.csv", "vlog.txt"))
+
+    def start(*options, label):
+        process = subprocess.Popen(["wine"] + logger + list(options), env=env,
+                                   stdout=subprocess.DEVNULL,
+                                   stderr=open(rig.path(label + ".log"), "wb"))
+        process.log = rig.path(label + ".log")
+        rig.processes.append(process)
+        wait_for(lambda: b"logging " in (read_bytes(process.log) or b""), 60, label + " to start")
+        return process
+
+    first = start("--device", "COM1", "--output", r"C:\sessions\visco.csv", label="logger")
+    data = [b"".join(capture(i, 1) + (NOISE if i % 7 == 3 else b"") for i in range(40)),
+            capture(40, 5)]
+    rig.send(data[0])
+    wait_for(lambda: row_count(session_file) == 41, 60, "41 lines in the session file")
+    check(logger_stop(first) == 0, "the logger did not end with 0 after Ctrl+C")
+    told = read_bytes(first.log)
+    check(b"logging COM1 to C:\\sessions\\visco.csv" in told and
+          b"stopped after 40 readings" in told, "the console's lines: %r" % told[-300:])
+    content = read_bytes(session_file)
+    expected, expected_log = replay(args.replay, data[0], rig.base, content)
+    check(content == expected, "the session file differs from rheotrack-replay's")
+    check(log_events(read_bytes(log)) == log_events(expected_log),
+          "vlog.txt differs from rheotrack-replay's")
+
+    second = start("--port", "1", "--append", r"C:\sessions\visco.csv", label="logger-port")
+    rig.send(data[1])
+    wait_for(lambda: row_count(session_file) == 46, 30, "the appended rows")
+    check(logger_stop(second) == 0, "the logger on --port 1 did not end with 0")
+    expected, _ = replay(args.replay, b"".join(data), rig.base, content, "replay-all")
+    check(read_bytes(session_file) == expected, "the appended file differs from the replay's")
+
+    refused = subprocess.run(["wine"] + logger + ["--device", "/dev/ttyS0", "--output",
+                             r"C:\sessions\other.csv"], env=env, capture_output=True, timeout=60)
+    check(refused.returncode == 2 and b"is not a COM port" in refused.stderr and
+          not os.path.exists(os.path.join(rig.sessions, "other.csv")),
+          "a device that is not a COM port: %d %r" % (refused.returncode, refused.stderr))
+
+    # As a service of Wine's Service Control Manager: registered, started, fed, stopped (the
+    # clean end), removed.
+    data.append(capture(45, 3))
+    installed = rig.wine(logger[0], "--install-service", "visco1", "--device", "COM1",
+                         "--append", r"C:\sessions\visco.csv")
+    check(installed.returncode == 0, "--install-service: %r" % installed.stderr[-300:])
+    check(rig.wine("net", "start", "visco1").returncode == 0, "net start visco1")
+    check(b"RUNNING" in rig.wine("sc", "query", "visco1").stdout, "the service does not run")
+    rig.send(data[2])
+    wait_for(lambda: row_count(session_file) == 49, 30, "the service's rows")
+    check(rig.wine("net", "stop", "visco1").returncode == 0, "net stop visco1")
+    state = rig.wine("sc", "query", "visco1").stdout
+    check(b"STOPPED" in state and b"SERVICE_EXIT_CODE  : 0 " in state, "stopped: %r" % state)
+    expected, _ = replay(args.replay, b"".join(data), rig.base, content, "replay-service")
+    check(read_bytes(session_file) == expected, "the service's file differs from the replay's")
+    check(rig.wine(logger[0], "--remove-service", "visco1").returncode == 0, "--remove-service")
+    check(rig.wine("sc", "query", "visco1").returncode != 0, "the service is still registered")
 
 
 def windows_scene(rig, args):
@@ -129,5 +206,5 @@ def windows_scene(rig, args):
 
 
 if __name__ == "__main__":
-    sys.exit(e2e_support.main({"windows": windows_scene}, WineRig,
+    sys.exit(e2e_support.main({"windows": windows_scene, "logger": logger_scene}, WineRig,
                               ("--folder", "--replay", "--prefix", "--artefacts"), ("wine",)))

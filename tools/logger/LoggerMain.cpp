@@ -6,7 +6,10 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "Logger.h"
 #include "LoggerOptions.h"
@@ -16,15 +19,45 @@
 #include "app/PortMap.h"
 #include "platform/Clock.h"
 #include "platform/RegularFile.h"
+#include "recording/EventLog.h"
+
+#if defined(_WIN32)
+#include "ComPortName.h"
+#include "WindowsService.h"
+#include "platform/win32/Win32SerialLink.h"
+#else
 #include "platform/posix/FileRegistry.h"
 #include "platform/qt/QtSerialLink.h"
-#include "recording/EventLog.h"
+#endif
 
 int main(int argc, char** argv) {
     using namespace rheo::logger;
     std::string error;
     bool help = false;
-    const auto options = ParseLoggerOptions(argc, argv, error, help);
+    std::vector<char*> arguments(argv, argv + argc);
+#if defined(_WIN32)
+    // --install-service NAME [options], --remove-service NAME, and --service NAME [options] as
+    // the Service Control Manager starts it: the name first, the logger's options after it.
+    std::string serviceName;
+    const std::string_view verb = argc >= 2 ? argv[1] : "";
+    if (verb == "--install-service" || verb == "--remove-service" || verb == "--service") {
+        if (argc < 3 || argv[2][0] == '\0' || argv[2][0] == '-') {
+            std::fprintf(stderr, "rheotrack-logger: %s needs a service name\n", argv[1]);
+            return 2;
+        }
+        if (verb == "--remove-service") {
+            if (argc > 3) {
+                std::fprintf(stderr, "rheotrack-logger: --remove-service takes a name only\n");
+                return 2;
+            }
+            return RemoveService(argv[2]);
+        }
+        serviceName = argv[2];
+        arguments.erase(arguments.begin() + 1, arguments.begin() + 3);
+    }
+#endif
+    const auto options =
+        ParseLoggerOptions(static_cast<int>(arguments.size()), arguments.data(), error, help);
     if (help) {
         std::fputs(kLoggerUsage, stdout);
         return 0;
@@ -35,6 +68,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "rheotrack-logger: %s\nTry rheotrack-logger --help.\n", error.c_str());
         return 2;
     }
+#if defined(_WIN32)
+    // Port N is COM<N>, as the window names it; a device is given by its COM name.
+    const int comPort = options->device.empty() ? options->port : ComPortNumber(options->device);
+    if (comPort < 1) {
+        std::fprintf(stderr,
+                     "rheotrack-logger: --device %s is not a COM port (COM7, \\\\.\\COM12)\n"
+                     "Try rheotrack-logger --help.\n",
+                     options->device.c_str());
+        return 2;
+    }
+    if (verb == "--install-service") {
+        return InstallService(serviceName, {arguments.begin() + 1, arguments.end()});
+    }
+#endif
 
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rheotrack-logger"));
@@ -51,6 +98,12 @@ int main(int argc, char** argv) {
     }
     rheo::SystemClock clock(configuration);  // keeps its texts clear of the field separator
 
+#if defined(_WIN32)
+    rheo::Win32SerialLink link;
+    const int port = comPort;
+    const std::string device =
+        options->device.empty() ? rheo::Win32SerialLink::DeviceName(port) : options->device;
+#else
     // A port number is mapped to its device as the window maps it: the administrator's port map
     // file, then the machine-wide store. A device given by name is port 1 of a map of its own.
     rheo::FileRegistry registry;
@@ -63,10 +116,16 @@ int main(int argc, char** argv) {
     link.setObjectName("MSComm1");
     const int port = options->device.empty() ? options->port : 1;
     const std::string device = link.DeviceName(port).toLocal8Bit().toStdString();
+#endif
 
     LoggerOptions effective = *options;
+    effective.port = port;
     if (effective.instrument.empty()) {
+#if defined(_WIN32)
+        effective.instrument = "COM" + std::to_string(port);
+#else
         effective.instrument = std::filesystem::path(device).filename().string();
+#endif
     }
     const std::string logFile = EventLogPath(effective);
     rheo::EventLog eventLog(logFile, clock);
@@ -93,10 +152,33 @@ int main(int argc, char** argv) {
                 report.Error("cannot write the event log " + logFile);
             }
         });
+#if defined(_WIN32)
+    std::optional<ServiceSession> service;
+    if (!serviceName.empty()) {
+        service.emplace(serviceName, [&requests] { requests.RequestStop(); });
+    }
+#endif
     if (const auto failed = logger.Start(device, logFile)) {
+#if defined(_WIN32)
+        if (service) {
+            service->Stopped(*failed);
+        }
+#endif
         return *failed;
     }
+#if defined(_WIN32)
+    if (service) {
+        service->Running();
+    }
+#endif
+#if !defined(_WIN32)
     portMap.StartReporting(report);
+#endif
     QCoreApplication::exec();
+#if defined(_WIN32)
+    if (service) {
+        service->Stopped(status);
+    }
+#endif
     return status;
 }

@@ -42,7 +42,15 @@ inline constexpr const char* kLoggerUsage =
     "Of --device and --port, and of the three outputs, the last given counts, as it does for\n"
     "an option given twice. SIGTERM and SIGINT end it cleanly; SIGHUP reopens the event log.\n"
     "Exit status: 0 after a clean end, 1 when rows were lost to a file that could not be\n"
-    "written, 2 for a bad command line or a device or file that cannot be opened at the start.\n";
+    "written, 2 for a bad command line or a device or file that cannot be opened at the start.\n"
+#if defined(_WIN32)
+    "\n"
+    "On Windows --device takes a COM port (COM7, \\\\.\\COM12) and port N is COM<N>; Ctrl+C,\n"
+    "Ctrl+Break and closing the console end it cleanly (there is no SIGHUP).\n"
+    "  rheotrack-logger --install-service NAME OPTIONS...   registers the service NAME\n"
+    "  rheotrack-logger --remove-service NAME               stops and removes it\n"
+#endif
+    ;
 
 // Reads the command line. On a fault, returns nothing and says why in `error`; --help sets
 // `help` instead.

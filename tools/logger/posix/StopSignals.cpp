@@ -59,6 +59,10 @@ StopSignals::~StopSignals() {
     }
 }
 
+void StopSignals::RequestStop() {
+    Deliver(SIGTERM);
+}
+
 void StopSignals::Deliver(int signal) {
     if (signal == SIGHUP) {
         if (hangUp_) {
