@@ -134,6 +134,17 @@ def command_line(run):
               (["--device", "/dev/null", "--output", "x.csv", "--config", "none.txt"],
                "configuration file"),
               # not a serial device, and (the last --device counting) one that is not there
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt", "ftp://h"], "mqtt://"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt-base", "lab"],
+               "need --mqtt URL"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt", "mqtt://h",
+                "--mqtt-user", "u", "--mqtt-password-file", "old.csv"], "refusing to send"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt", "mqtts://h",
+                "--mqtt-password-file", "none.txt"], "cannot read the password file"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt", "mqtts://h",
+                "--mqtt-cafile", "none.crt"], "not a readable file"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt-allow-plaintext=1"],
+               "takes no value"),
               (["--device", "/dev/null", "--output", "x.csv"], "cannot open /dev/null"),
               (["--device", "/dev/null", "--device", "/dev/nothing", "--output", "x.csv"],
                "cannot open /dev/nothing")]
@@ -344,6 +355,7 @@ def published(run):
         check([row_of(m) for m in first] == rows(), "the readings published are not the rows")
 
         broker.down()
+        outage = time.monotonic()
         line.send(batches[1], 960)
         wait_for(lambda: len(rows()) == 40, 30, "40 rows during the outage")
         logger.kill()  # SIGKILL during the outage: the outbox holds what was not acknowledged
@@ -351,6 +363,7 @@ def published(run):
         logger, _ = run.logger(*options)
         line.send(batches[2], 960)
         wait_for(lambda: len(rows()) == 60, 30, "60 rows")
+        time.sleep(max(0.0, outage + 20 - time.monotonic()))  # a 20 s outage
         broker.up()
         wait_for(lambda: {m["seq"] for m in broker.readings()} >= set(range(1, 61)), 90,
                  "every seq from 1 to 60 at the broker")
