@@ -281,6 +281,10 @@ def lost_file(run):
     line.pull()
 
 
+READING_KEYS = ("date", "hour", "spindle", "rpm", "temperature", "temperature_error",
+                "viscosity", "viscosity_error", "torque")
+
+
 class Broker:
     """Mosquitto on 127.0.0.1 and a free port, persisting in the run's folder, and a subscriber
     with a persistent QoS 1 session that writes every message it gets to sub.log."""
@@ -338,11 +342,8 @@ def published(run):
     options = ["--device", line.device, "--append", out, "--instrument", "visco-1",
                "--mqtt", "mqtt://127.0.0.1:%d" % broker.port, "--mqtt-base", "lab",
                "--mqtt-outbox", run.path("visco-1.outbox")]
-    keys = ("date", "hour", "spindle", "rpm", "temperature", "temperature_error", "viscosity",
-            "viscosity_error", "torque")
-
     def row_of(message):
-        return ",".join(message[k] for k in keys).encode("cp1252")
+        return ",".join(message[k] for k in READING_KEYS).encode("cp1252")
 
     def rows():
         return read(out).split(b"\r\n")[1:-1]
@@ -384,12 +385,39 @@ def published(run):
     line.pull()
 
 
+def replay_published(run):
+    """rheotrack-replay --mqtt back-fills a capture: it ends when every reading is acknowledged,
+    each arrived in order, equal to its row of the session file the tool wrote."""
+    if not shutil.which("mosquitto") or not shutil.which("mosquitto_sub"):
+        print("mosquitto is missing")
+        sys.exit(77)
+    broker = Broker(run)
+    broker.up()
+    time.sleep(0.5)  # the subscriber's session is there
+    try:
+        with open(run.path("visco-1.bin"), "wb") as f:
+            f.write(run.capture(300, 2))
+        subprocess.run([run.args.replay, "--output", run.path("visco-1.csv"), "--mqtt",
+                        "mqtt://127.0.0.1:%d" % broker.port, "--mqtt-base", "lab",
+                        "--mqtt-outbox", run.path("replay.outbox"), run.path("visco-1.bin")],
+                       check=True, timeout=60)
+        wait_for(lambda: len(broker.readings()) >= 300, 30, "300 readings at the broker")
+    finally:
+        broker.end()
+    rows = read(run.path("visco-1.csv")).split(b"\r\n")[1:-1]
+    messages = broker.readings()
+    check([m["seq"] for m in messages] == list(range(1, 301)), "seq is not 1 to 300 in order")
+    check([",".join(m[k] for k in READING_KEYS).encode("cp1252") for m in messages] == rows,
+          "the readings published are not the rows")
+
+
 def main():
     parser = argparse.ArgumentParser()
     for option in ("--logger", "--replay", "--sim"):
         parser.add_argument(option, required=True)
     parser.add_argument("scenario", choices=["command_line", "outputs", "sigterm_burst",
-                                             "unattended", "lost_file", "published"])
+                                             "unattended", "lost_file", "published",
+                                             "replay_published"])
     args = parser.parse_args()
     if not shutil.which("socat"):
         print("socat is missing")
