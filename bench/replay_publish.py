@@ -27,7 +27,8 @@ def main():
         port = probe.getsockname()[1]
     conf = os.path.join(folder, "mosquitto.conf")
     with open(conf, "w") as f:
-        f.write("listener %d 127.0.0.1\nallow_anonymous true\n" % port)
+        # No limit on what the broker queues for the subscriber, which may fall behind.
+        f.write("listener %d 127.0.0.1\nallow_anonymous true\nmax_queued_messages 0\n" % port)
     capture = os.path.join(folder, "capture.bin")
     with open(capture, "wb") as f:
         subprocess.run([args.sim, "--interval", "1", "--count", str(args.readings), "--vary",
