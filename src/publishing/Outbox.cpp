@@ -141,46 +141,63 @@ std::int64_t Outbox::LastSeq(std::string_view topic) {
 
 OutboxAdd Outbox::Add(std::string_view topic,
                       const std::function<std::string(std::int64_t)>& payload) {
+    return AddAll({OutboxMessage{std::string(topic), payload}}).front();
+}
+
+std::vector<OutboxAdd> Outbox::AddAll(const std::vector<OutboxMessage>& messages) {
     std::lock_guard lock(mutex_);
+    std::vector<OutboxAdd> results;
     if (!Execute("BEGIN IMMEDIATE")) {
-        return OutboxAdd::Failed;
+        return std::vector<OutboxAdd>(messages.size(), OutboxAdd::Failed);
     }
-    std::int64_t seq = 1;
-    {
-        Use use(lastSeq_);
-        BindText(lastSeq_, 1, topic);
-        if (sqlite3_step(lastSeq_) == SQLITE_ROW) {
-            seq = sqlite3_column_int64(lastSeq_, 0) + 1;
+    // The size and the fullness change only when the whole transaction is committed.
+    std::int64_t size = size_;
+    bool full = full_;
+    bool ok = true;
+    for (const OutboxMessage& message : messages) {
+        std::int64_t seq = 1;
+        {
+            Use use(lastSeq_);
+            BindText(lastSeq_, 1, message.topic);
+            if (sqlite3_step(lastSeq_) == SQLITE_ROW) {
+                seq = sqlite3_column_int64(lastSeq_, 0) + 1;
+            }
         }
-    }
-    bool ok;
-    {
-        Use use(setSeq_);
-        BindText(setSeq_, 1, topic);
-        sqlite3_bind_int64(setSeq_, 2, seq);
-        ok = sqlite3_step(setSeq_) == SQLITE_DONE;
-    }
-    // A refused message still takes its seq: the gap tells a consumer that one was lost.
-    const bool room = size_ < limit_;
-    if (ok && room) {
-        const std::string text = payload(seq);
-        Use use(insert_);
-        BindText(insert_, 1, topic);
-        sqlite3_bind_blob(insert_, 2, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        ok = sqlite3_step(insert_) == SQLITE_DONE;
+        {
+            Use use(setSeq_);
+            BindText(setSeq_, 1, message.topic);
+            sqlite3_bind_int64(setSeq_, 2, seq);
+            ok = sqlite3_step(setSeq_) == SQLITE_DONE;
+        }
+        // A refused message still takes its seq: the gap tells a consumer that one was lost.
+        const bool room = size < limit_;
+        if (ok && room) {
+            const std::string text = message.payload(seq);
+            Use use(insert_);
+            BindText(insert_, 1, message.topic);
+            sqlite3_bind_blob(insert_, 2, text.data(), static_cast<int>(text.size()),
+                              SQLITE_TRANSIENT);
+            ok = sqlite3_step(insert_) == SQLITE_DONE;
+        }
+        if (!ok) {
+            break;
+        }
+        if (room) {
+            ++size;
+            full = false;
+            results.push_back(OutboxAdd::Queued);
+        } else {
+            results.push_back(full ? OutboxAdd::Full : OutboxAdd::BecameFull);
+            full = true;
+        }
     }
     if (!ok || !Execute("COMMIT")) {
         Execute("ROLLBACK");
-        return OutboxAdd::Failed;
+        return std::vector<OutboxAdd>(messages.size(), OutboxAdd::Failed);
     }
-    if (!room) {
-        const bool first = !full_;
-        full_ = true;
-        return first ? OutboxAdd::BecameFull : OutboxAdd::Full;
-    }
-    ++size_;
-    full_ = false;
-    return OutboxAdd::Queued;
+    size_ = size;
+    full_ = full;
+    return results;
 }
 
 std::vector<OutboxEntry> Outbox::After(std::int64_t afterId, std::size_t count) {

@@ -20,6 +20,12 @@ struct OutboxEntry {
     std::string payload;
 };
 
+// A message to add: its topic, and its payload made from the seq it is given.
+struct OutboxMessage {
+    std::string topic;
+    std::function<std::string(std::int64_t)> payload;
+};
+
 enum class OutboxAdd {
     Queued,
     BecameFull,  // the first message refused since the outbox last had room
@@ -46,6 +52,9 @@ class Outbox {
     // Takes the topic's next seq and stores the message `payload(seq)` makes, in one
     // transaction.
     OutboxAdd Add(std::string_view topic, const std::function<std::string(std::int64_t)>& payload);
+    // Several messages in one transaction, one flush of the disk for all of them: what Add
+    // would answer for each, in order; every one Failed when the transaction cannot be written.
+    std::vector<OutboxAdd> AddAll(const std::vector<OutboxMessage>& messages);
     // Up to `count` messages newer than `afterId`, oldest first.
     std::vector<OutboxEntry> After(std::int64_t afterId, std::size_t count);
     // Removes the messages acknowledged; false when the database could not be written.

@@ -23,7 +23,7 @@ class Publishing {
                                              const MqttPublisher::Report& report,
                                              std::string& error);
 
-    RecordingObserver& Observer() { return observer_; }
+    PublishingObserver& Observer() { return observer_; }
     MqttPublisher& Publisher() { return publisher_; }
     Outbox& Messages() { return *outbox_; }
 

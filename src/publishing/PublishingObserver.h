@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "publishing/Outbox.h"
 #include "vocabulary/Configuration.h"
@@ -20,11 +21,17 @@ class PublishingObserver : public RecordingObserver {
     PublishingObserver(Outbox& outbox, const Configuration& configuration, const std::string& base,
                        std::string instrument, Report report);
 
+    // While held, messages are kept and added by Flush in one transaction (a batch tool's
+    // way: one flush of the disk for many readings); not held, each is added at once.
+    void Hold(bool hold) { held_ = hold; }
+    void Flush();
+
     void ReadingRecorded(const RecordedReading& recorded) override;
     void EventLogged(EventKind kind, const Text& text) override;
 
   private:
-    void Queue(const std::string& topic, const std::function<std::string(std::int64_t)>& payload);
+    void Queue(const std::string& topic, std::function<std::string(std::int64_t)> payload);
+    void Tell(OutboxAdd result);
 
     Outbox& outbox_;
     const Configuration& configuration_;
@@ -33,6 +40,8 @@ class PublishingObserver : public RecordingObserver {
     std::string eventTopic_;
     Report report_;
     bool failing_ = false;
+    bool held_ = false;
+    std::vector<OutboxMessage> kept_;
 };
 
 }  // namespace rheo

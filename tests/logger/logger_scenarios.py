@@ -3,9 +3,11 @@ real files, signals; every file compared with what rheotrack-replay writes for t
 Python stdlib only. Usage: logger_scenarios.py --logger L --replay R --sim S SCENARIO"""
 
 import argparse
+import json
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -132,6 +134,17 @@ def command_line(run):
               (["--device", "/dev/null", "--output", "x.csv", "--config", "none.txt"],
                "configuration file"),
               # not a serial device, and (the last --device counting) one that is not there
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt", "ftp://h"], "mqtt://"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt-base", "lab"],
+               "need --mqtt URL"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt", "mqtt://h",
+                "--mqtt-user", "u", "--mqtt-password-file", "old.csv"], "refusing to send"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt", "mqtts://h",
+                "--mqtt-password-file", "none.txt"], "cannot read the password file"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt", "mqtts://h",
+                "--mqtt-cafile", "none.crt"], "not a readable file"),
+              (["--device", "/dev/null", "--output", "x.csv", "--mqtt-allow-plaintext=1"],
+               "takes no value"),
               (["--device", "/dev/null", "--output", "x.csv"], "cannot open /dev/null"),
               (["--device", "/dev/null", "--device", "/dev/nothing", "--output", "x.csv"],
                "cannot open /dev/nothing")]
@@ -268,12 +281,143 @@ def lost_file(run):
     line.pull()
 
 
+READING_KEYS = ("date", "hour", "spindle", "rpm", "temperature", "temperature_error",
+                "viscosity", "viscosity_error", "torque")
+
+
+class Broker:
+    """Mosquitto on 127.0.0.1 and a free port, persisting in the run's folder, and a subscriber
+    with a persistent QoS 1 session that writes every message it gets to sub.log."""
+
+    def __init__(self, run):
+        self.run = run
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            self.port = probe.getsockname()[1]
+        self.conf = run.path("mosquitto.conf")
+        with open(self.conf, "w") as f:
+            f.write("listener %d 127.0.0.1\nallow_anonymous true\npersistence true\n"
+                    "persistence_location %s/\n" % (self.port, run.dir))
+        self.log = run.path("sub.log")
+        self.broker = self.sub = None
+
+    def up(self):
+        self.broker = subprocess.Popen(["mosquitto", "-c", self.conf],
+                                       stderr=open(self.run.path("mosquitto.log"), "ab"))
+        wait_for(lambda: socket.socket().connect_ex(("127.0.0.1", self.port)) == 0, 10,
+                 "the broker")
+        if self.sub is None or self.sub.poll() is not None:
+            self.sub = subprocess.Popen(["mosquitto_sub", "-p", str(self.port), "-q", "1", "-c",
+                                         "-i", "rheo-test-sub", "-v", "-t", "lab/#"],
+                                        stdout=open(self.log, "ab"))
+
+    def down(self):
+        self.broker.terminate()  # saves its persistent sessions, as a broker stopped does
+        self.broker.wait(10)
+
+    def end(self):
+        for process in (self.sub, self.broker):
+            if process and process.poll() is None:
+                process.terminate()
+                process.wait(10)
+
+    def readings(self):
+        prefix = b"lab/visco-1/reading "
+        return [json.loads(line[len(prefix):]) for line in read(self.log).splitlines()
+                if line.startswith(prefix)]
+
+
+def published(run):
+    """Every reading through the logger reaches a subscriber, in order and equal to its row;
+    the broker stopped mid-stream and the logger killed during the outage lose nothing."""
+    if not shutil.which("mosquitto") or not shutil.which("mosquitto_sub"):
+        print("mosquitto is missing")
+        sys.exit(77)
+    broker = Broker(run)
+    broker.up()
+    line = Line(run.dir)
+    line.plug()
+    out = run.path("out.csv")
+    batches = [run.capture(20, series) for series in (1, 2, 3)]
+    options = ["--device", line.device, "--append", out, "--instrument", "visco-1",
+               "--mqtt", "mqtt://127.0.0.1:%d" % broker.port, "--mqtt-base", "lab",
+               "--mqtt-outbox", run.path("visco-1.outbox")]
+    def row_of(message):
+        return ",".join(message[k] for k in READING_KEYS).encode("cp1252")
+
+    def rows():
+        return read(out).split(b"\r\n")[1:-1]
+    try:
+        logger, _ = run.logger(*options)
+        line.send(batches[0], 960)
+        wait_for(lambda: len(broker.readings()) >= 20, 30, "20 readings at the broker")
+        first = broker.readings()
+        check([m["seq"] for m in first] == list(range(1, 21)), "seq is not 1 to 20 in order")
+        check([row_of(m) for m in first] == rows(), "the readings published are not the rows")
+
+        broker.down()
+        outage = time.monotonic()
+        line.send(batches[1], 960)
+        wait_for(lambda: len(rows()) == 40, 30, "40 rows during the outage")
+        logger.kill()  # SIGKILL during the outage: the outbox holds what was not acknowledged
+        logger.wait(10)
+        logger, _ = run.logger(*options)
+        line.send(batches[2], 960)
+        wait_for(lambda: len(rows()) == 60, 30, "60 rows")
+        time.sleep(max(0.0, outage + 20 - time.monotonic()))  # a 20 s outage
+        broker.up()
+        wait_for(lambda: {m["seq"] for m in broker.readings()} >= set(range(1, 61)), 90,
+                 "every seq from 1 to 60 at the broker")
+        time.sleep(1)  # what the broker still sends after the last new one: duplicates
+        run.stop(logger)
+    finally:
+        broker.end()
+    messages, by_seq = broker.readings(), {}
+    for message in messages:
+        check(by_seq.setdefault(message["seq"], message) == message,
+              "two messages with seq %d differ" % message["seq"])
+    check(list(by_seq) == list(range(1, 61)), "the readings came out of order: %s" % list(by_seq))
+    check([row_of(m) for m in by_seq.values()] == rows(), "the readings published are not the rows")
+    check(read(out) == run.replayed(b"".join(batches), out, "published")[0],
+          "the session file differs from rheotrack-replay's")
+    print("readings published: 60, messages received: %d, duplicates: %d"
+          % (len(messages), len(messages) - 60))
+    line.pull()
+
+
+def replay_published(run):
+    """rheotrack-replay --mqtt back-fills a capture: it ends when every reading is acknowledged,
+    each arrived in order, equal to its row of the session file the tool wrote."""
+    if not shutil.which("mosquitto") or not shutil.which("mosquitto_sub"):
+        print("mosquitto is missing")
+        sys.exit(77)
+    broker = Broker(run)
+    broker.up()
+    time.sleep(0.5)  # the subscriber's session is there
+    try:
+        with open(run.path("visco-1.bin"), "wb") as f:
+            f.write(run.capture(300, 2))
+        subprocess.run([run.args.replay, "--output", run.path("visco-1.csv"), "--mqtt",
+                        "mqtt://127.0.0.1:%d" % broker.port, "--mqtt-base", "lab",
+                        "--mqtt-outbox", run.path("replay.outbox"), run.path("visco-1.bin")],
+                       check=True, timeout=60)
+        wait_for(lambda: len(broker.readings()) >= 300, 30, "300 readings at the broker")
+    finally:
+        broker.end()
+    rows = read(run.path("visco-1.csv")).split(b"\r\n")[1:-1]
+    messages = broker.readings()
+    check([m["seq"] for m in messages] == list(range(1, 301)), "seq is not 1 to 300 in order")
+    check([",".join(m[k] for k in READING_KEYS).encode("cp1252") for m in messages] == rows,
+          "the readings published are not the rows")
+
+
 def main():
     parser = argparse.ArgumentParser()
     for option in ("--logger", "--replay", "--sim"):
         parser.add_argument(option, required=True)
     parser.add_argument("scenario", choices=["command_line", "outputs", "sigterm_burst",
-                                             "unattended", "lost_file"])
+                                             "unattended", "lost_file", "published",
+                                             "replay_published"])
     args = parser.parse_args()
     if not shutil.which("socat"):
         print("socat is missing")

@@ -56,5 +56,24 @@ TEST(Outbox, WhenFullNewMessagesAreRefusedAndSaidOnce) {
     EXPECT_EQ(outbox->Add("t", Numbered), OutboxAdd::BecameFull);
 }
 
+TEST(Outbox, ABatchIsOneTransactionThatNumbersAndBoundsAsSingleAddsDo) {
+    test::TempDir directory;
+    std::string error;
+    auto outbox = Outbox::Open(directory.File("o"), error, 3);
+    ASSERT_TRUE(outbox) << error;
+    EXPECT_EQ(outbox->Add("t", Numbered), OutboxAdd::Queued);
+    const std::vector<OutboxMessage> batch{
+        {"t", Numbered}, {"u", Numbered}, {"t", Numbered}, {"t", Numbered}};
+    EXPECT_EQ(outbox->AddAll(batch), (std::vector{OutboxAdd::Queued, OutboxAdd::Queued,
+                                                  OutboxAdd::BecameFull, OutboxAdd::Full}));
+    EXPECT_EQ(outbox->Size(), 3);
+    const auto all = outbox->After(0, 10);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[1].payload, "message 2");
+    EXPECT_EQ(all[2].topic, "u");
+    EXPECT_EQ(all[2].payload, "message 1");
+    EXPECT_EQ(outbox->LastSeq("t"), 4);  // the refused ones took their numbers
+}
+
 }  // namespace
 }  // namespace rheo

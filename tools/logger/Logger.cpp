@@ -1,6 +1,7 @@
 #include "Logger.h"
 
 #include "platform/RegularFile.h"
+#include "vocabulary/Windows1252.h"
 
 namespace rheo::logger {
 
@@ -14,10 +15,11 @@ Logger::Logger(const LoggerOptions& options, const Configuration& configuration,
       options_(options),
       link_(link),
       report_(report),
-      engine_(configuration, clock, report, file_, view_, report, history_),
+      configuration_(configuration),
+      engine_(configuration, clock, observedLog_, file_, view_, report, history_),
       // The window's operator stores the port; a logger never changes that choice.
       ports_(
-          link, view_, [](int) {}, report, report),
+          link, view_, [](int) {}, report, observedLog_),
       reception_(link, [this](std::string_view characters) { return engine_.Feed(characters); }) {
     engine_.Output().AddObserver(*this);
     if (options.mode == OutputMode::Daily) {
@@ -40,6 +42,48 @@ Logger::Logger(const LoggerOptions& options, const Configuration& configuration,
     statusTimer_.setInterval(kStatusIntervalMs);
     statusTimer_.setTimerType(Qt::VeryCoarseTimer);
     connect(&statusTimer_, &QTimer::timeout, this, [this] { TellStatus(); });
+}
+
+bool Logger::StartPublishing(const std::string& outbox, std::string& error) {
+    PublishingOptions options = options_.publishing;
+    options.outbox = outbox;
+    // The publisher reports from its network thread: the entry is written on this one.
+    const auto report = [this](const std::string& line) {
+        QMetaObject::invokeMethod(
+            this, [this, line] { ReportPublishing(line); }, Qt::QueuedConnection);
+    };
+    publishing_ = StartLoggerPublishing(options, configuration_, report, error);
+    if (!publishing_) {
+        return false;
+    }
+    engine_.Output().AddObserver(publishing_->Observer());
+    observedLog_.AddObserver(publishing_->Observer());
+    return true;
+}
+
+void Logger::ReportPublishing(const std::string& line) {
+    observedLog_.LogEvent(EventKind::Publishing, Utf8ToWindows1252(line));
+    if (options_.quiet) {
+        report_.Error(line);  // a problem is told even when quiet, once
+    }
+}
+
+void Logger::TellPortState() {
+    if (!publishing_ || ports_.State() == toldPortState_) {
+        return;
+    }
+    toldPortState_ = ports_.State();
+    switch (*toldPortState_) {
+        case LinkState::Open:
+            publishing_->SetPortState("open");
+            break;
+        case LinkState::Lost:
+            publishing_->SetPortState("lost");
+            break;
+        case LinkState::Closed:
+            publishing_->SetPortState("closed");
+            break;
+    }
 }
 
 std::optional<int> Logger::Start(const std::string& device, const std::string& logFile) {
@@ -67,6 +111,7 @@ std::optional<int> Logger::Start(const std::string& device, const std::string& l
         return 2;
     }
     report_.Tell("logging " + device + " to " + engine_.Session().SessionFilePath);
+    TellPortState();
     receiveTimer_.start();
     statusTimer_.start();
     return std::nullopt;
@@ -90,6 +135,7 @@ void Logger::Tick() {
     reception_.Tick();
     ports_.Tick();
     KeepSession();
+    TellPortState();
 }
 
 void Logger::KeepSession() {

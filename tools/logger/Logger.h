@@ -1,10 +1,12 @@
 #pragma once
 #include <QObject>
 #include <QTimer>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "LoggerOptions.h"
+#include "LoggerPublishing.h"
 #include "StderrReport.h"
 #include "app/DailySession.h"
 #include "app/Engine.h"
@@ -12,6 +14,7 @@
 #include "link/Reception.h"
 #include "platform/LiveSessionFile.h"
 #include "platform/MonitorView.h"
+#include "recording/ObservedEventLog.h"
 #include "recording/ReadingHistory.h"
 #include "vocabulary/RecordingObserver.h"
 
@@ -30,6 +33,10 @@ class Logger : public QObject, private RecordingObserver {
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
 
+    // Publishes every reading and event-log entry from now on, through the outbox `outbox`.
+    // False with `error` when the options are refused or the outbox cannot be opened.
+    bool StartPublishing(const std::string& outbox, std::string& error);
+
     // Opens the port (or, with --wait, waits for it), makes sure the event log exists and
     // starts the session. The exit status when that fails, nothing when the logger runs.
     std::optional<int> Start(const std::string& device, const std::string& logFile);
@@ -46,10 +53,17 @@ class Logger : public QObject, private RecordingObserver {
     void KeepSession();
     bool StartSession();
     void ReadingRecorded(const RecordedReading&) override { ++readings_; }
+    void ReportPublishing(const std::string& line);
+    void TellPortState();
 
     const LoggerOptions& options_;
     SerialLink& link_;
     StderrReport& report_;
+    const Configuration& configuration_;
+    ObservedEventLog observedLog_{report_};  // what the engine and the ports log to
+    // Before the engine: it outlives the reading output that tells it of readings.
+    std::unique_ptr<LoggerPublishing> publishing_;
+    std::optional<LinkState> toldPortState_;  // the state the status topic has
     LiveSessionFile file_;
     NoMonitorView view_;
     ReadingHistory history_;

@@ -18,6 +18,7 @@
 #include "app/ConfigurationFile.h"
 #include "app/PortMap.h"
 #include "platform/Clock.h"
+#include "platform/ProgramLocation.h"
 #include "platform/RegularFile.h"
 #include "recording/EventLog.h"
 
@@ -132,7 +133,22 @@ int main(int argc, char** argv) {
     StderrReport report(eventLog, clock, effective.quiet);
     report.SetInstrument(effective.instrument);
 
+    if (effective.publishing.instrument.empty()) {
+        effective.publishing.instrument = effective.instrument;
+    }
+
     Logger logger(effective, configuration, link, clock, report);
+    if (effective.publishing.Enabled()) {
+        // The service's state folder, which systemd names; else the per-user data folder.
+        const QString state = qEnvironmentVariable("STATE_DIRECTORY").section(':', 0, 0);
+        const std::string outbox = OutboxPath(
+            effective, state.isEmpty() ? rheo::UserDataDirectory() : state.toStdString());
+        if (!logger.StartPublishing(outbox, error)) {
+            std::fprintf(stderr, "rheotrack-logger: %s\n", error.c_str());
+            return 2;
+        }
+        report.Tell("publishing to " + effective.publishing.url + " through the outbox " + outbox);
+    }
     int status = 0;
     bool stopped = false;
     StopSignals requests(

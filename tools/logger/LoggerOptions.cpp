@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "recording/EventLog.h"
 
@@ -35,6 +37,35 @@ std::string CheckFile(const std::string& file, const char* what) {
     }
     if (!fs::is_directory(FolderOf(file), fault)) {
         return std::string(what) + " " + file + ": no folder " + FolderOf(file).string();
+    }
+    return "";
+}
+
+// The publishing options as a whole, and the files they name, read before anything is made.
+std::string CheckPublishing(const LoggerOptions& options) {
+    const PublishingOptions& publishing = options.publishing;
+    if (!publishing.Enabled()) {
+        return options.publishingGiven ? "the --mqtt-... options need --mqtt URL" : "";
+    }
+    std::string error;
+    if (!publishing.Check(error)) {
+        return error;
+    }
+    std::error_code fault;
+    const std::pair<const std::string*, const char*> files[] = {
+        {&publishing.caFile, "--mqtt-cafile"},
+        {&publishing.certFile, "--mqtt-cert"},
+        {&publishing.keyFile, "--mqtt-key"}};
+    for (const auto& [file, what] : files) {
+        if (!file->empty() && !fs::is_regular_file(*file, fault)) {
+            return std::string(what) + " " + *file + " is not a readable file";
+        }
+    }
+    if (!publishing.passwordFile.empty() && !ReadPasswordFile(publishing.passwordFile, error)) {
+        return error;
+    }
+    if (!publishing.outbox.empty()) {
+        return CheckFile(publishing.outbox, "--mqtt-outbox");
     }
     return "";
 }
@@ -72,6 +103,32 @@ std::optional<LoggerOptions> ParseLoggerOptions(int argc, char** argv, std::stri
             target = true;
             return true;
         };
+        // The publishing options are read by the publishing library's own parser.
+        const auto publishing = [&](std::string_view option,
+                                    const std::optional<std::string>& given) {
+            options.publishingGiven = true;
+            std::vector<std::string_view> args{option};
+            if (given) {
+                if (PublishingOptions::IsFlag(option.substr(2))) {
+                    error = "option " + std::string(option) + " takes no value";
+                    return false;
+                }
+                args.push_back(*given);
+            } else if (i + 1 < argc) {
+                args.push_back(argv[i + 1]);
+            }
+            const std::size_t taken = TakePublishingArgument(args, 0, options.publishing, error);
+            if (taken == 0) {
+                if (error.empty()) {
+                    error = "unknown option " + std::string(option);
+                }
+                return false;
+            }
+            if (!given) {
+                i += static_cast<int>(taken) - 1;
+            }
+            return true;
+        };
         const auto output = [&](OutputMode mode) {
             const auto text = value();
             if (!text) {
@@ -87,7 +144,9 @@ std::optional<LoggerOptions> ParseLoggerOptions(int argc, char** argv, std::stri
             return true;
         };
         bool ok = true;
-        if (name == "--help" || name == "-h") {
+        if (name.starts_with("--mqtt")) {
+            ok = publishing(name, inlineValue);
+        } else if (name == "--help" || name == "-h") {
             help = true;
             return std::nullopt;
         } else if (name == "--device") {
@@ -182,6 +241,9 @@ std::string CheckLoggerOptions(const LoggerOptions& options) {
     if (std::string problem = CheckFile(EventLogPath(options), "the event log"); !problem.empty()) {
         return problem;
     }
+    if (std::string problem = CheckPublishing(options); !problem.empty()) {
+        return problem;
+    }
     const std::string& name = options.instrument;
     if (options.mode == OutputMode::Daily && !name.empty() &&
         (name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)) {
@@ -198,6 +260,19 @@ std::string EventLogPath(const LoggerOptions& options) {
     const fs::path folder =
         options.mode == OutputMode::Daily ? fs::path(options.output) : FolderOf(options.output);
     return (folder / kEventLogFileName).string();
+}
+
+}  // namespace rheo::logger
+
+namespace rheo::logger {
+
+std::string OutboxPath(const LoggerOptions& options, const std::string& defaultFolder) {
+    if (!options.publishing.outbox.empty()) {
+        return options.publishing.outbox;
+    }
+    const std::string& instrument =
+        options.publishing.instrument.empty() ? options.instrument : options.publishing.instrument;
+    return (fs::path(defaultFolder) / (instrument + ".outbox")).string();
 }
 
 }  // namespace rheo::logger

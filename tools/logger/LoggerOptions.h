@@ -2,6 +2,8 @@
 #include <optional>
 #include <string>
 
+#include "publishing/PublishingOptions.h"
+
 namespace rheo::logger {
 
 // Where the session's rows go: a new file (as New), an existing one appended to (as Open), or
@@ -19,12 +21,15 @@ struct LoggerOptions {
     std::string instrument;  // --instrument, or empty for the device's base name
     bool wait = false;       // a device missing at the start is waited for
     bool quiet = false;      // only errors on standard error
+    // Publishing to a broker (--mqtt URL and the other --mqtt... options); off without --mqtt.
+    PublishingOptions publishing;
+    bool publishingGiven = false;  // some --mqtt... option was given
 };
 
 inline constexpr const char* kLoggerUsage =
     "usage: rheotrack-logger (--device PATH | --port N) (--output FILE | --append FILE |\n"
     "                        --output-dir DIR) [--force] [--config FILE] [--log FILE]\n"
-    "                        [--instrument NAME] [--wait] [--quiet]\n"
+    "                        [--instrument NAME] [--wait] [--quiet] [--mqtt URL [--mqtt-...]]\n"
     "Logs the readings of one viscometer from its serial line, with no window, into a session\n"
     "file and the event log, byte for byte as the window program writes them.\n"
     "\n"
@@ -39,6 +44,19 @@ inline constexpr const char* kLoggerUsage =
     "  --instrument NAME  the daily files' name (default: the device's base name)\n"
     "  --wait             waits for a device that is not there at the start\n"
     "  --quiet            prints errors only\n"
+    "Publishing every reading and event to an MQTT broker (nothing is sent without --mqtt):\n"
+    "  --mqtt URL                 mqtt://host[:port] (1883) or mqtts://host[:port] (8883, TLS)\n"
+    "  --mqtt-base TOPIC          the topics' first part (default: rheotrackpanel)\n"
+    "  --mqtt-instrument NAME     the topics' instrument (default: --instrument's name)\n"
+    "  --mqtt-cafile FILE         the broker's CA (default: the system's store)\n"
+    "  --mqtt-cert FILE, --mqtt-key FILE   a client certificate and its key\n"
+    "  --mqtt-user NAME           the login's user name\n"
+    "  --mqtt-password-file FILE  the file whose first line is the password\n"
+    "  --mqtt-outbox FILE         the messages waiting for the broker (default:\n"
+    "                             <instrument>.outbox in $STATE_DIRECTORY when systemd sets\n"
+    "                             it, else in ~/.local/share/rheotrackpanel)\n"
+    "  --mqtt-outbox-limit N      the most messages the outbox holds (default: 1000000)\n"
+    "  --mqtt-allow-plaintext     lets a password go over plain mqtt://\n"
     "Of --device and --port, and of the three outputs, the last given counts, as it does for\n"
     "an option given twice. SIGTERM and SIGINT end it cleanly; SIGHUP reopens the event log.\n"
     "Exit status: 0 after a clean end, 1 when rows were lost to a file that could not be\n"
@@ -63,5 +81,8 @@ std::string CheckLoggerOptions(const LoggerOptions& options);
 
 // The event log's file: --log, or vlog.txt in the folder of the session files.
 std::string EventLogPath(const LoggerOptions& options);
+
+// The outbox's file: --mqtt-outbox, or <instrument>.outbox in `defaultFolder`.
+std::string OutboxPath(const LoggerOptions& options, const std::string& defaultFolder);
 
 }  // namespace rheo::logger
