@@ -5,9 +5,9 @@
 # (target QCustomPlotQt6::QCustomPlotQt6) for the cross build's CMAKE_PREFIX_PATH.
 #
 # The cache is keyed by the Debian version of qcustomplot (the one the Linux program uses), the
-# cross compiler's version, the Qt for Windows it is built against and the options below; a key
-# that is already built is printed at once. The sources are fetched as windows-qt.sh fetches
-# qt6-base (fetch_debian_source in scripts/lib.sh); the library is built by
+# cross compiler's version, the Qt for Windows it is built against, the options below and the
+# files of cmake/qcustomplot; a key that is already built is printed at once. The sources are
+# fetched as windows-qt.sh fetches qt6-base (fetch_debian_source in scripts/lib.sh); the library is built by
 # cmake/qcustomplot/CMakeLists.txt, since Debian's build makes a shared library only.
 #
 # Usage: windows-qcustomplot.sh QT_PREFIX   (prints the prefix on standard output; progress on
@@ -37,7 +37,7 @@ compiler="$(x86_64-w64-mingw32-g++-posix -dumpfullversion)"
 
 options=(-DCMAKE_BUILD_TYPE=Release)
 key="$(printf '%s\n' "$version" "$compiler" "${qt##*/}" "${options[@]}" \
-    "$(sha256sum "$root/cmake/qcustomplot/CMakeLists.txt" "$root/cmake/qcustomplot/QCustomPlotQt6Config.cmake")" |
+    "$(cd "$root/cmake/qcustomplot" && sha256sum ./*)" |
     sha256sum | cut -c1-16)"
 prefix="$cache/qcustomplot-${version//[^A-Za-z0-9.+-]/_}-$key"
 marker="$prefix/lib/cmake/QCustomPlotQt6/QCustomPlotQt6Config.cmake"
