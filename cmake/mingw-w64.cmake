@@ -9,7 +9,10 @@ set(CMAKE_C_COMPILER ${RHEO_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${RHEO_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${RHEO_MINGW_TRIPLE}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${RHEO_MINGW_TRIPLE})
+# The MinGW-w64 root, and every prefix the build is given in CMAKE_PREFIX_PATH (libraries
+# cross-built for Windows, such as QCustomPlot from scripts/windows-qcustomplot.sh) searched as it
+# is rather than under that root.
+set(CMAKE_FIND_ROOT_PATH /usr/${RHEO_MINGW_TRIPLE} ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -82,3 +82,44 @@ release_build() {
         >"$build/build.log" 2>&1 || { tail -n 60 "$build/build.log" >&2; return 1; }
     echo "$build"
 }
+
+# Fetches a Debian source package and unpacks it into WORK/src/PACKAGE, through a private apt
+# configuration in WORK/apt that mirrors the system's own sources as deb-src entries; the
+# system's apt setup is never changed. Progress goes to WORK/apt.log. When the package cannot be
+# had it prints why and returns 1.
+# Usage: why="$(fetch_debian_source PACKAGE VERSION WORK)" || skip "$why"
+fetch_debian_source() {
+    local package="$1" version="$2" work="$3" f
+    mkdir -p "$work/apt/lists/partial" "$work/apt/sources.list.d" "$work/src"
+    : >"$work/apt/sources.list"
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] && sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >>"$work/apt/sources.list"
+    done
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] && sed 's/^Types:.*/Types: deb-src/' "$f" >"$work/apt/sources.list.d/${f##*/}"
+    done
+    local apt_private=(-o "Dir::Etc::sourcelist=$work/apt/sources.list"
+        -o "Dir::Etc::sourceparts=$work/apt/sources.list.d"
+        -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt")
+    apt-get "${apt_private[@]}" update -qq >"$work/apt.log" 2>&1 || {
+        echo "apt cannot read the source lists ($(tail -n 1 "$work/apt.log"))"
+        return 1
+    }
+    (cd "$work/src" && apt-get "${apt_private[@]}" source --download-only "$package=$version") \
+        >>"$work/apt.log" 2>&1 || {
+        echo "cannot fetch $package $version sources ($(tail -n 1 "$work/apt.log"))"
+        return 1
+    }
+    (cd "$work/src" && dpkg-source --no-check -x ./*.dsc "$package") >>"$work/apt.log" 2>&1 || {
+        echo "cannot unpack the $package sources"
+        return 1
+    }
+}
+
+# One builder of a cached build at a time: takes the lock FILE on descriptor 9 for the rest of
+# the calling script, so that a second caller waits for the first one's result.
+# Usage: lock_cache FILE
+lock_cache() {
+    exec 9>"$1"
+    flock 9
+}

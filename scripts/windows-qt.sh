@@ -5,7 +5,8 @@
 # The cache is keyed by the Debian version of qt6-base (the host tools must be the same version),
 # the cross compiler's version and the configure options below; a key that is already built is
 # printed at once. The source package is fetched through a private apt configuration that
-# mirrors the system's own sources as deb-src entries; the system's apt setup is never changed.
+# mirrors the system's own sources as deb-src entries (fetch_debian_source in scripts/lib.sh);
+# the system's apt setup is never changed.
 #
 # Usage: windows-qt.sh            (prints the Qt prefix on standard output; progress on stderr)
 # Exit status: 0 built or cached; 2 when something it needs cannot be had (the reason on stdout,
@@ -13,6 +14,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cache="${RHEO_QT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/rheotrackpanel}"
+source "$root/scripts/lib.sh"
 
 skip() {
     echo "skipped: $*"
@@ -53,33 +55,14 @@ fi
 mkdir -p "$cache"
 work="$cache/qt-build-$key"
 # One builder at a time; a second caller waits for the first one's result.
-exec 9>"$cache/qt-$key.lock"
-flock 9
+lock_cache "$cache/qt-$key.lock"
 if [ -f "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
     echo "$prefix"
     exit 0
 fi
 rm -rf "$work"
-mkdir -p "$work/apt/lists/partial" "$work/apt/sources.list.d" "$work/src"
-
-# The system's own sources as source entries, in the private folder.
-: >"$work/apt/sources.list"
-for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] && sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >>"$work/apt/sources.list"
-done
-for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] && sed 's/^Types:.*/Types: deb-src/' "$f" >"$work/apt/sources.list.d/${f##*/}"
-done
-apt_private=(-o "Dir::Etc::sourcelist=$work/apt/sources.list"
-    -o "Dir::Etc::sourceparts=$work/apt/sources.list.d"
-    -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt")
 say "fetching qt6-base $version sources"
-apt-get "${apt_private[@]}" update -qq >"$work/apt.log" 2>&1 ||
-    skip "apt cannot read the source lists ($(tail -n 1 "$work/apt.log"))"
-(cd "$work/src" && apt-get "${apt_private[@]}" source --download-only "qt6-base=$version") \
-    >>"$work/apt.log" 2>&1 || skip "cannot fetch qt6-base $version sources ($(tail -n 1 "$work/apt.log"))"
-(cd "$work/src" && dpkg-source --no-check -x ./*.dsc qt6-base) >>"$work/apt.log" 2>&1 ||
-    skip "cannot unpack the qt6-base sources"
+why="$(fetch_debian_source qt6-base "$version" "$work")" || skip "$why"
 
 say "configuring (log: $work/configure.log)"
 started=$SECONDS

@@ -58,21 +58,27 @@ def log_events(data):
     return [line.split(b" ", 2)[2] for line in data.split(b"\r\n")[:-1]]
 
 
-def check_as_replay(tool, data, workdir, session_file, log=None):
-    """The session file (and the event log, if given) are what rheotrack-replay makes of the same
-    bytes on the date of the session file's first row; the session file's content."""
-    source, output, replay_log = (os.path.join(workdir, "replay" + s)
-                                  for s in (".bin", ".csv", ".log.txt"))
+def replay(tool, data, workdir, content, name="replay"):
+    """The session file and the event log that rheotrack-replay makes of the same bytes on the
+    date of the first row of the session file's content."""
+    source, output, log = (os.path.join(workdir, name + s) for s in (".bin", ".csv", ".log.txt"))
     pathlib.Path(source).write_bytes(data)
-    content = read_bytes(session_file)
     date = content.split(b"\r\n")[1].split(b",")[0].decode("latin-1")
     result = subprocess.run([tool, "--date", date, "--time", "00:00:00", "--output", output,
-                             "--log", replay_log, source], capture_output=True, text=True)
+                             "--log", log, source], capture_output=True, text=True)
     check(result.returncode == 0, "rheotrack-replay failed: %s" % result.stderr)
-    check(content == read_bytes(output), "the session file differs from rheotrack-replay's")
+    return read_bytes(output), read_bytes(log) or b""
+
+
+def check_as_replay(tool, data, workdir, session_file, log=None):
+    """The session file (and the event log, if given) are what rheotrack-replay makes of the same
+    bytes; the session file's content."""
+    content = read_bytes(session_file)
+    expected, expected_log = replay(tool, data, workdir, content)
+    check(content == expected, "the session file differs from rheotrack-replay's")
     if log:
         events = log_events(read_bytes(log))
-        check(events == log_events(read_bytes(replay_log) or b""), "vlog.txt: %r" % events[:20])
+        check(events == log_events(expected_log), "vlog.txt: %r" % events[:20])
     return content
 
 

@@ -14,8 +14,9 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 import e2e_support
-from e2e_support import (BOX_TITLE, MAIN_PREFIX, NO_FILE_CAPTION, capture, check,
-                         check_as_replay, log_events, proc_stat, read_bytes, row_count, wait_for)
+from e2e_support import (BOX_TITLE, MAIN_PREFIX, NO_FILE_CAPTION, TREND_PREFIX, capture, check,
+                         check_as_replay, log_events, proc_stat, read_bytes, replay, row_count,
+                         wait_for)
 
 NOISE = b"\x00\xff#!\x15garbage 12:3\r\xba\x80\r"  # line noise between messages
 
@@ -143,10 +144,26 @@ def logger_scene(rig, args):
     check(rig.wine("sc", "query", "visco1").returncode != 0, "the service is still registered")
 
 
+def trend_shows_readings(rig, process):
+    """The trend window from the command menu, captioned with the session in Windows form, draws
+    the readings: the viscosity curve's colour is on its picture (README). It stays open."""
+    rig.menu(process, "t")  # Ver &Tendencia
+    title = TREND_PREFIX + r"C:\sessions\run1.csv"
+    trend = wait_for(lambda: rig.window(process, title), 30, "the window " + title)[1]
+    time.sleep(1)  # the next redraw, at most a tenth of a second away, and Wine's painting
+    rig.picture("trend-window-windows", trend)
+    picture = rig.path("%02d-trend-window-windows.png" % rig.pictures)
+    histogram = subprocess.run(["convert", picture, "-format", "%c", "histogram:info:-"],
+                               capture_output=True, text=True, timeout=30).stdout
+    drawn = sum(int(line.split(":")[0]) for line in histogram.splitlines()
+                if "#1F5FA8" in line.upper())
+    check(drawn > 100, "the viscosity curve is not on the trend window (%d pixels)" % drawn)
+
+
 def windows_scene(rig, args):
     """Port 1 from the registry opened at start-up; a session with the caption in Windows form,
     fed every error word, both unit systems and line noise, its file and log byte for byte the
-    Linux rheotrack-replay's; the log viewer; rheotrack-sim.exe on COM2; a second copy refused;
+    Linux rheotrack-replay's; the trend window drawing them; the log viewer; rheotrack-sim.exe on COM2; a second copy refused;
     the adapter pulled (idle, responsive) and, COM1 linked to it again, opened again by itself."""
     rig.plug_cable()
     check(rig.wine("reg", "add", r"HKLM\Software\Kavrel\Quelmar", "/v", "Puerto", "/t",
@@ -163,6 +180,7 @@ def windows_scene(rig, args):
     rig.send(data)
     wait_for(lambda: row_count(session_file) == 41, 60, "41 lines in the session file")
     rig.picture("main-window-windows", rig.main_window(process, 5))  # as the README shows it
+    trend_shows_readings(rig, process)
     log = os.path.join(rig.app, "vlog.txt")
     content = check_as_replay(args.replay, data, rig.base, session_file, log)
     last_event = lambda event: wait_for(lambda: log_events(read_bytes(log))[-1:] == [event], 15,
