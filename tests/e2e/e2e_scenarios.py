@@ -6,14 +6,13 @@ pictures and files (the windows are shown offscreen in tests/gui, the decoding i
 import json
 import os
 import pathlib
-import socket
 import subprocess
 import sys
 import threading
 import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
-from e2e_support import (BOX_TITLE, MAIN_PREFIX, capture, check, check_as_replay, main,
+from e2e_support import (BOX_TITLE, MAIN_PREFIX, Broker, capture, check, check_as_replay, main,
                          proc_stat, read_bytes, row_count, wait_for)
 
 
@@ -110,39 +109,25 @@ def trend_while_recording(rig, args):
 def published(rig, args):
     """With a publishing file beside vcfg.txt the program sends every reading to a broker on
     127.0.0.1, in order and each equal to its session-file row, and its event-log entries."""
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        port = probe.getsockname()[1]
-    pathlib.Path(rig.path("mosquitto.conf")).write_text(
-        "listener %d 127.0.0.1\nallow_anonymous true\n" % port)
-    for label, command in (("broker", ["mosquitto", "-c", rig.path("mosquitto.conf")]),
-                           ("sub", ["mosquitto_sub", "-p", str(port), "-q", "1", "-v", "-t",
-                                    "lab/#"])):
-        if label == "sub":
-            wait_for(lambda: socket.socket().connect_ex(("127.0.0.1", port)) == 0, 10, "broker")
-        helper = subprocess.Popen(command, stdout=open(rig.path(label + ".log"), "wb"))
-        helper.log = rig.path(label + ".log")
-        rig.processes.append(helper)
+    broker = Broker(rig.base)
+    broker.up()
+    broker.broker.log, broker.sub.log = rig.path("mosquitto.log"), broker.log
+    rig.processes += [broker.broker, broker.sub]  # ended with the rig
     pathlib.Path(rig.app, "vmqtt.txt").write_text(
-        "mqtt=mqtt://127.0.0.1:%d\nmqtt-base=lab\nmqtt-instrument=visco-1\n" % port)
+        "mqtt=mqtt://127.0.0.1:%d\nmqtt-base=lab\nmqtt-instrument=visco-1\n" % broker.port)
     process, session_file = started_on_stored_port(rig, "published")
     rig.send(capture(0, 10))
     wait_for(lambda: row_count(session_file) == 11, 20, "ten rows")
-
-    def messages(leaf):
-        prefix = b"lab/visco-1/" + leaf + b" "
-        return [json.loads(line[len(prefix):]) for line in read_bytes(rig.path("sub.log"))
-                .splitlines() if line.startswith(prefix)]
-    wait_for(lambda: len(messages(b"reading")) == 10, 10, "ten readings at the broker")
+    wait_for(lambda: len(broker.messages()) == 10, 10, "ten readings at the broker")
     keys = ("date", "hour", "spindle", "rpm", "temperature", "temperature_error", "viscosity",
             "viscosity_error", "torque")
     rows = read_bytes(session_file).split(b"\r\n")[1:11]
-    check([",".join(m[k] for k in keys).encode("cp1252") for m in messages(b"reading")] == rows,
+    check([",".join(m[k] for k in keys).encode("cp1252") for m in broker.messages()] == rows,
           "the readings published are not the rows")
-    check([m["seq"] for m in messages(b"reading")] == list(range(1, 11)), "seq is not 1 to 10")
-    wait_for(lambda: "ProcessStart" in [m["kind"] for m in messages(b"event")], 10,
+    check([m["seq"] for m in broker.messages()] == list(range(1, 11)), "seq is not 1 to 10")
+    wait_for(lambda: "ProcessStart" in [m["kind"] for m in broker.messages(b"event")], 10,
              "the event of the start of the process")
-    check(messages(b"status")[0]["state"] == "online", "no online status")
+    check(broker.messages(b"status")[0]["state"] == "online", "no online status")
     rig.quit(process)
 
 

@@ -3,9 +3,11 @@ pointer and keys, a socat pseudo-terminal pair as the serial cable, the machine-
 file under a private XDG_CONFIG_DIRS, pictures with ImageMagick's import. Python stdlib only."""
 
 import argparse
+import json
 import os
 import pathlib
 import shutil
+import socket
 import subprocess
 import time
 
@@ -89,6 +91,84 @@ def proc_stat(pid):
             int(fields[21]) * os.sysconf("SC_PAGE_SIZE") // 1024)
 
 
+class Line:
+    """A socat pair: the instrument writes to `instrument_device`, the program reads `device`."""
+
+    def __init__(self, folder, name="line"):
+        self.device = os.path.join(folder, name)
+        self.instrument_device = os.path.join(folder, name + "-instrument")
+        self.cable = self.instrument = None
+
+    def plug(self):
+        self.cable = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + self.device,
+                                       "pty,raw,echo=0,link=" + self.instrument_device])
+        wait_for(lambda: os.path.exists(self.device) and os.path.exists(self.instrument_device),
+                 10, "the socat pair")
+        self.instrument = os.open(self.instrument_device, os.O_WRONLY | os.O_NOCTTY)
+
+    def pull(self):
+        """The adapter pulled: the pair and its names vanish at once."""
+        if self.cable:
+            self.cable.kill()
+            self.cable.wait(10)
+        if self.instrument:
+            os.close(self.instrument)
+        self.cable = self.instrument = None
+        for path in (self.device, self.instrument_device):
+            if os.path.lexists(path):  # socat killed leaves its links behind
+                os.remove(path)
+
+    def send(self, data, rate=None):
+        """Writes instrument text as fast as the line takes it, or at `rate` bytes a second."""
+        data = memoryview(data)
+        while data:
+            data = data[os.write(self.instrument, data[:int(rate / 10) if rate else None]):]
+            time.sleep(0.1 if rate else 0)
+
+
+class Broker:
+    """Mosquitto on 127.0.0.1 and a free port, persisting in the run's folder, and a subscriber
+    with a persistent QoS 1 session that writes every message it gets to sub.log."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            self.port = probe.getsockname()[1]
+        self.conf = os.path.join(folder, "mosquitto.conf")
+        with open(self.conf, "w") as f:
+            f.write("listener %d 127.0.0.1\nallow_anonymous true\npersistence true\n"
+                    "persistence_location %s/\n" % (self.port, folder))
+        self.log = os.path.join(folder, "sub.log")
+        self.broker = self.sub = None
+
+    def up(self):
+        self.broker = subprocess.Popen(["mosquitto", "-c", self.conf],
+                                       stderr=open(os.path.join(self.folder, "mosquitto.log"), "ab"))
+        wait_for(lambda: socket.socket().connect_ex(("127.0.0.1", self.port)) == 0, 10,
+                 "the broker")
+        if self.sub is None or self.sub.poll() is not None:
+            self.sub = subprocess.Popen(["mosquitto_sub", "-p", str(self.port), "-q", "1", "-c",
+                                         "-i", "rheo-test-sub", "-v", "-t", "lab/#"],
+                                        stdout=open(self.log, "ab"))
+
+    def down(self):
+        self.broker.terminate()  # saves its persistent sessions, as a broker stopped does
+        self.broker.wait(10)
+
+    def end(self):
+        for process in (self.sub, self.broker):
+            if process and process.poll() is None:
+                process.terminate()
+                process.wait(10)
+
+    def messages(self, leaf=b"reading"):
+        """The JSON objects received on lab/visco-1/<leaf>, in the order they came."""
+        prefix = b"lab/visco-1/" + leaf + b" "
+        return [json.loads(line[len(prefix):]) for line in (read_bytes(self.log) or b"").splitlines()
+                if line.startswith(prefix)]
+
+
 class Rig:
     """One scene's folders, display, cable and programs, all its own and all ended by close()."""
 
@@ -96,8 +176,9 @@ class Rig:
         self.base = os.path.join(os.path.abspath(args.artefacts), name)
         shutil.rmtree(self.base, ignore_errors=True)
         os.makedirs(self.base)
-        self.port_device, self.instrument_device = self.path("tty-port"), self.path("tty-instr")
-        self.processes, self.pictures, self.cable, self.instrument = [], 0, None, None
+        self.line = Line(self.base, "tty-port")
+        self.port_device, self.instrument_device = self.line.device, self.line.instrument_device
+        self.processes, self.pictures = [], 0
         self.place_program(args)
         read_end, write_end = os.pipe()  # a display of its own
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
@@ -142,29 +223,14 @@ class Rig:
             self.pictures, label))], env=dict(os.environ, DISPLAY=self.display), timeout=30)
 
     def plug_cable(self):
-        self.cable = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + self.port_device,
-                                       "pty,raw,echo=0,link=" + self.instrument_device])
-        wait_for(lambda: os.path.exists(self.port_device) and
-                 os.path.exists(self.instrument_device), 10, "the socat pty pair")
-        self.instrument = os.open(self.instrument_device, os.O_WRONLY | os.O_NOCTTY)
+        self.line.plug()
 
     def pull_cable(self):
-        """The adapter pulled: the cable and its device names vanish at once."""
-        if self.cable:
-            self.cable.kill()
-            self.cable.wait(10)
-        if self.instrument:
-            os.close(self.instrument)
-        self.cable = self.instrument = None
-        for path in (self.port_device, self.instrument_device):
-            if os.path.lexists(path):  # socat killed leaves its links behind
-                os.remove(path)
+        self.line.pull()
 
     def send(self, data):
         """Writes instrument text to the cable, as fast as the line takes it."""
-        data = memoryview(data)
-        while data:
-            data = data[os.write(self.instrument, data):]
+        self.line.send(data)
 
     def command(self):
         env = {k: v for k, v in os.environ.items() if not k.startswith(

@@ -3,29 +3,18 @@ real files, signals; every file compared with what rheotrack-replay writes for t
 Python stdlib only. Usage: logger_scenarios.py --logger L --replay R --sim S SCENARIO"""
 
 import argparse
-import json
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
-
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
-def wait_for(predicate, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not (value := predicate()):
-        check(time.monotonic() < deadline, "timed out waiting for " + what)
-        time.sleep(0.05)
-    return value
+sys.dont_write_bytecode = True  # keep the source folder clean
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from e2e_support import Broker, Line, check, wait_for  # noqa: E402
 
 
 def read(path):
@@ -35,38 +24,6 @@ def read(path):
 def without_clock(log):
     """Event-log lines without their date and time texts."""
     return [line.split(b" ", 2)[2] for line in log.split(b"\r\n")[:-1]]
-
-
-class Line:
-    """A socat pair: the instrument writes to `instrument`, the logger reads `device`."""
-
-    def __init__(self, folder, name="line"):
-        self.device = os.path.join(folder, name)
-        self.instrument_device = os.path.join(folder, name + "-instrument")
-        self.cable = self.instrument = None
-
-    def plug(self):
-        self.cable = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + self.device,
-                                       "pty,raw,echo=0,link=" + self.instrument_device])
-        wait_for(lambda: os.path.exists(self.device) and os.path.exists(self.instrument_device),
-                 10, "the socat pair")
-        self.instrument = os.open(self.instrument_device, os.O_WRONLY | os.O_NOCTTY)
-
-    def pull(self):
-        """The adapter pulled: the pair and its names vanish at once."""
-        self.cable.kill()
-        self.cable.wait(10)
-        os.close(self.instrument)
-        for path in (self.device, self.instrument_device):
-            if os.path.lexists(path):
-                os.remove(path)
-
-    def send(self, data, rate=None):
-        """Writes instrument text as fast as the line takes it, or at `rate` bytes a second."""
-        data = memoryview(data)
-        while data:
-            data = data[os.write(self.instrument, data[:int(rate / 10) if rate else None]):]
-            time.sleep(0.1 if rate else 0)
 
 
 class Run:
@@ -285,55 +242,13 @@ READING_KEYS = ("date", "hour", "spindle", "rpm", "temperature", "temperature_er
                 "viscosity", "viscosity_error", "torque")
 
 
-class Broker:
-    """Mosquitto on 127.0.0.1 and a free port, persisting in the run's folder, and a subscriber
-    with a persistent QoS 1 session that writes every message it gets to sub.log."""
-
-    def __init__(self, run):
-        self.run = run
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
-            self.port = probe.getsockname()[1]
-        self.conf = run.path("mosquitto.conf")
-        with open(self.conf, "w") as f:
-            f.write("listener %d 127.0.0.1\nallow_anonymous true\npersistence true\n"
-                    "persistence_location %s/\n" % (self.port, run.dir))
-        self.log = run.path("sub.log")
-        self.broker = self.sub = None
-
-    def up(self):
-        self.broker = subprocess.Popen(["mosquitto", "-c", self.conf],
-                                       stderr=open(self.run.path("mosquitto.log"), "ab"))
-        wait_for(lambda: socket.socket().connect_ex(("127.0.0.1", self.port)) == 0, 10,
-                 "the broker")
-        if self.sub is None or self.sub.poll() is not None:
-            self.sub = subprocess.Popen(["mosquitto_sub", "-p", str(self.port), "-q", "1", "-c",
-                                         "-i", "rheo-test-sub", "-v", "-t", "lab/#"],
-                                        stdout=open(self.log, "ab"))
-
-    def down(self):
-        self.broker.terminate()  # saves its persistent sessions, as a broker stopped does
-        self.broker.wait(10)
-
-    def end(self):
-        for process in (self.sub, self.broker):
-            if process and process.poll() is None:
-                process.terminate()
-                process.wait(10)
-
-    def readings(self):
-        prefix = b"lab/visco-1/reading "
-        return [json.loads(line[len(prefix):]) for line in read(self.log).splitlines()
-                if line.startswith(prefix)]
-
-
 def published(run):
     """Every reading through the logger reaches a subscriber, in order and equal to its row;
     the broker stopped mid-stream and the logger killed during the outage lose nothing."""
     if not shutil.which("mosquitto") or not shutil.which("mosquitto_sub"):
         print("mosquitto is missing")
         sys.exit(77)
-    broker = Broker(run)
+    broker = Broker(run.dir)
     broker.up()
     line = Line(run.dir)
     line.plug()
@@ -350,8 +265,8 @@ def published(run):
     try:
         logger, _ = run.logger(*options)
         line.send(batches[0], 960)
-        wait_for(lambda: len(broker.readings()) >= 20, 30, "20 readings at the broker")
-        first = broker.readings()
+        wait_for(lambda: len(broker.messages()) >= 20, 30, "20 readings at the broker")
+        first = broker.messages()
         check([m["seq"] for m in first] == list(range(1, 21)), "seq is not 1 to 20 in order")
         check([row_of(m) for m in first] == rows(), "the readings published are not the rows")
 
@@ -366,13 +281,13 @@ def published(run):
         wait_for(lambda: len(rows()) == 60, 30, "60 rows")
         time.sleep(max(0.0, outage + 20 - time.monotonic()))  # a 20 s outage
         broker.up()
-        wait_for(lambda: {m["seq"] for m in broker.readings()} >= set(range(1, 61)), 90,
+        wait_for(lambda: {m["seq"] for m in broker.messages()} >= set(range(1, 61)), 90,
                  "every seq from 1 to 60 at the broker")
         time.sleep(1)  # what the broker still sends after the last new one: duplicates
         run.stop(logger)
     finally:
         broker.end()
-    messages, by_seq = broker.readings(), {}
+    messages, by_seq = broker.messages(), {}
     for message in messages:
         check(by_seq.setdefault(message["seq"], message) == message,
               "two messages with seq %d differ" % message["seq"])
@@ -391,7 +306,7 @@ def replay_published(run):
     if not shutil.which("mosquitto") or not shutil.which("mosquitto_sub"):
         print("mosquitto is missing")
         sys.exit(77)
-    broker = Broker(run)
+    broker = Broker(run.dir)
     broker.up()
     time.sleep(0.5)  # the subscriber's session is there
     try:
@@ -401,11 +316,11 @@ def replay_published(run):
                         "mqtt://127.0.0.1:%d" % broker.port, "--mqtt-base", "lab",
                         "--mqtt-outbox", run.path("replay.outbox"), run.path("visco-1.bin")],
                        check=True, timeout=60)
-        wait_for(lambda: len(broker.readings()) >= 300, 30, "300 readings at the broker")
+        wait_for(lambda: len(broker.messages()) >= 300, 30, "300 readings at the broker")
     finally:
         broker.end()
     rows = read(run.path("visco-1.csv")).split(b"\r\n")[1:-1]
-    messages = broker.readings()
+    messages = broker.messages()
     check([m["seq"] for m in messages] == list(range(1, 301)), "seq is not 1 to 300 in order")
     check([",".join(m[k] for k in READING_KEYS).encode("cp1252") for m in messages] == rows,
           "the readings published are not the rows")
