@@ -123,3 +123,23 @@ lock_cache() {
     exec 9>"$1"
     flock 9
 }
+
+# Builds and installs a configured cache build: WORK/build into PREFIX.partial, renamed to PREFIX
+# once whole, the work folder removed, PREFIX printed. Messages go through the caller's `say`.
+# Usage: build_into_cache WORK PREFIX "HOW LONG IT TAKES"
+build_into_cache() {
+    local work="$1" prefix="$2"
+    say "building, $3 (log: $work/build.log)"
+    if ! cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1; then
+        tail -n 40 "$work/build.log" >&2
+        exit 1
+    fi
+    rm -rf "$prefix.partial"
+    cmake --install "$work/build" >"$work/install.log" 2>&1 || {
+        tail -n 20 "$work/install.log" >&2
+        exit 1
+    }
+    mv "$prefix.partial" "$prefix"
+    rm -rf "$work"
+    echo "$prefix"
+}

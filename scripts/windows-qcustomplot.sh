@@ -70,14 +70,5 @@ if ! cmake -S "$root/cmake/qcustomplot" -B "$work/build" -G Ninja \
     tail -n 40 "$work/configure.log" >&2
     exit 1
 fi
-say "building, a few minutes on 2 cores (log: $work/build.log)"
-if ! cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1; then
-    tail -n 40 "$work/build.log" >&2
-    exit 1
-fi
-rm -rf "$prefix.partial"
-cmake --install "$work/build" >"$work/install.log" 2>&1 || { tail -n 20 "$work/install.log" >&2; exit 1; }
-mv "$prefix.partial" "$prefix"
+build_into_cache "$work" "$prefix" "a few minutes on 2 cores"
 say "built in $((SECONDS - started)) s"
-rm -rf "$work"
-echo "$prefix"
