@@ -14,6 +14,19 @@ namespace rheo {
 // open, or the open port's device gone away and waited for.
 enum class LinkState { Closed, Open, Lost };
 
+// How the status topic names a link state: "closed", "open" or "lost".
+inline const char* LinkStateName(LinkState state) {
+    switch (state) {
+        case LinkState::Open:
+            return "open";
+        case LinkState::Lost:
+            return "lost";
+        case LinkState::Closed:
+            break;
+    }
+    return "closed";
+}
+
 // Switches the serial link to a port (Abrir_Puerto), keeps the toolbar's port marks, stores
 // the port for the next start, and reports a port that cannot be opened.
 //

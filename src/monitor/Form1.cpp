@@ -1,11 +1,13 @@
 #include "monitor/Form1.h"
 
+#include <QSysInfo>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/SettingsStore.h"
 #include "auxiliary/Splash.h"
 #include "monitor/TrendWindow.h"
+#include "platform/ProgramLocation.h"
 #include "vocabulary/Windows1252.h"
 
 namespace rheo {
@@ -47,6 +49,7 @@ Form1::Form1(Form1Services services, QObject* parent)
     connect(Timer1_, &QTimer::timeout, this, [this] {
         reception_.Tick();
         ports_.Tick();
+        TellPortState();
     });
     Timer1_->start();
 }
@@ -75,12 +78,22 @@ void Form1::StartPublishing() {
         QMetaObject::invokeMethod(
             this, [this, line] { ReportPublishing(line); }, Qt::QueuedConnection);
     };
+    const std::string file = FindPublishingFile(ExecutableDirectory(), programDirectory_);
+    if (file.empty()) {
+        return;  // no publishing, no network
+    }
     std::string error;
-    publishing_ = StartWindowPublishing(programDirectory_, configuration_, report, error);
+    const auto options = ReadPublishingFile(file, error);
+    if (options) {
+        // Without an instrument key the topics name the computer.
+        const std::string instrument = options->instrument.empty()
+                                           ? QSysInfo::machineHostName().toStdString()
+                                           : options->instrument;
+        publishing_ = ProgramPublishing::Start(*options, instrument, programDirectory_,
+                                               configuration_, report, error);
+    }
     if (!publishing_) {
-        if (!error.empty()) {
-            ReportPublishing(error);
-        }
+        ReportPublishing(error);
         return;
     }
     engine_.Output().AddObserver(publishing_->Observer());
@@ -90,6 +103,13 @@ void Form1::StartPublishing() {
 void Form1::ReportPublishing(const std::string& line) {
     std::fprintf(stderr, "rheotrackpanel: %s\n", line.c_str());
     observedLog_.LogEvent(EventKind::Publishing, Utf8ToWindows1252(line));
+}
+
+void Form1::TellPortState() {
+    if (publishing_ && ports_.State() != toldPortState_) {
+        toldPortState_ = ports_.State();
+        publishing_->SetPortState(LinkStateName(*toldPortState_));
+    }
 }
 
 void Form1::ShowSplash() {

@@ -12,7 +12,6 @@
 #include "link/Reception.h"
 #include "monitor/FormMonitor.h"
 #include "monitor/MonitorHost.h"
-#include "monitor/WindowPublishing.h"
 #include "platform/Clock.h"
 #include "platform/DesktopShell.h"
 #include "platform/Dialogs.h"
@@ -20,6 +19,7 @@
 #include "platform/Registry.h"
 #include "platform/SerialLink.h"
 #include "platform/SingleInstance.h"
+#include "publishing/ProgramPublishing.h"
 #include "recording/EventLog.h"
 #include "recording/ObservedEventLog.h"
 #include "recording/ReadingHistory.h"
@@ -93,6 +93,7 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     // the event log and standard error.
     void StartPublishing();
     void ReportPublishing(const std::string& line);
+    void TellPortState();
 
     Form1Services services_;
     Configuration configuration_;
@@ -113,7 +114,8 @@ class Form1 : public QObject, public StartupScreens, public MonitorHost {
     Reception reception_;
     QTimer* Timer1_ = nullptr;
     std::unique_ptr<QWidget> trendWindow_;
-    std::unique_ptr<WindowPublishing> publishing_;  // when a publishing file is there
+    std::unique_ptr<ProgramPublishing> publishing_;  // when a publishing file is there
+    std::optional<LinkState> toldPortState_;         // the state the status topic has
 };
 
 }  // namespace rheo

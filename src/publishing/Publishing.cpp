@@ -29,4 +29,13 @@ std::unique_ptr<Publishing> Publishing::Start(const PublishingOptions& options,
     return publishing;
 }
 
+std::unique_ptr<ProgramPublishing> ProgramPublishing::Start(const PublishingOptions& options,
+                                                            const std::string& instrument,
+                                                            const std::string& outboxDirectory,
+                                                            const Configuration& configuration,
+                                                            const Report& report,
+                                                            std::string& error) {
+    return Publishing::Start(options, instrument, outboxDirectory, configuration, report, error);
+}
+
 }  // namespace rheo

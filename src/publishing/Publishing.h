@@ -4,6 +4,7 @@
 
 #include "publishing/MqttPublisher.h"
 #include "publishing/Outbox.h"
+#include "publishing/ProgramPublishing.h"
 #include "publishing/PublishingObserver.h"
 
 namespace rheo {
@@ -11,7 +12,7 @@ namespace rheo {
 // Publishing put together from its options, for the programs that publish: the outbox, the
 // observer to add to the reading output and to the observed event log, and the publisher,
 // started. Ending it stops the publisher (status "offline") and closes the outbox.
-class Publishing {
+class Publishing : public ProgramPublishing {
   public:
     // The outbox is options.outbox, or <instrument>.outbox in `outboxDirectory`. nullptr with
     // `error` when the options are refused or the outbox cannot be opened; `report` hears the
@@ -23,7 +24,8 @@ class Publishing {
                                              const MqttPublisher::Report& report,
                                              std::string& error);
 
-    PublishingObserver& Observer() { return observer_; }
+    PublishingObserver& Observer() override { return observer_; }
+    void SetPortState(const char* state) override { publisher_.SetPortState(state); }
     MqttPublisher& Publisher() { return publisher_; }
     Outbox& Messages() { return *outbox_; }
 

@@ -52,7 +52,8 @@ bool Logger::StartPublishing(const std::string& outbox, std::string& error) {
         QMetaObject::invokeMethod(
             this, [this, line] { ReportPublishing(line); }, Qt::QueuedConnection);
     };
-    publishing_ = StartLoggerPublishing(options, configuration_, report, error);
+    publishing_ =
+        ProgramPublishing::Start(options, options.instrument, {}, configuration_, report, error);
     if (!publishing_) {
         return false;
     }
@@ -73,17 +74,7 @@ void Logger::TellPortState() {
         return;
     }
     toldPortState_ = ports_.State();
-    switch (*toldPortState_) {
-        case LinkState::Open:
-            publishing_->SetPortState("open");
-            break;
-        case LinkState::Lost:
-            publishing_->SetPortState("lost");
-            break;
-        case LinkState::Closed:
-            publishing_->SetPortState("closed");
-            break;
-    }
+    publishing_->SetPortState(LinkStateName(*toldPortState_));
 }
 
 std::optional<int> Logger::Start(const std::string& device, const std::string& logFile) {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "LoggerOptions.h"
-#include "LoggerPublishing.h"
 #include "StderrReport.h"
 #include "app/DailySession.h"
 #include "app/Engine.h"
@@ -14,6 +13,7 @@
 #include "link/Reception.h"
 #include "platform/LiveSessionFile.h"
 #include "platform/MonitorView.h"
+#include "publishing/ProgramPublishing.h"
 #include "recording/ObservedEventLog.h"
 #include "recording/ReadingHistory.h"
 #include "vocabulary/RecordingObserver.h"
@@ -62,7 +62,7 @@ class Logger : public QObject, private RecordingObserver {
     const Configuration& configuration_;
     ObservedEventLog observedLog_{report_};  // what the engine and the ports log to
     // Before the engine: it outlives the reading output that tells it of readings.
-    std::unique_ptr<LoggerPublishing> publishing_;
+    std::unique_ptr<ProgramPublishing> publishing_;
     std::optional<LinkState> toldPortState_;  // the state the status topic has
     LiveSessionFile file_;
     NoMonitorView view_;
