@@ -17,4 +17,15 @@ inline std::filesystem::path FileSystemPath(std::string_view path) {
 #endif
 }
 
+// The program's form of a path the standard library gives (UTF-8 on Windows), the inverse of
+// FileSystemPath.
+inline std::string PathText(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+#else
+    return path.string();
+#endif
+}
+
 }  // namespace rheo
