@@ -5,15 +5,16 @@
 #   OpenSSL (libssl.a, libcrypto.a)   from Debian's openssl sources, its own Configure (mingw64);
 #   SQLite (libsqlite3.a)             the amalgamation made from Debian's sqlite3 sources with the
 #                                     host's tclsh, compiled by cmake/sqlite3/CMakeLists.txt;
-#   libmosquitto (libmosquitto_static.a)  from Debian's mosquitto sources, its CMake build: the
-#                                     static library only, TLS on that OpenSSL, no threading
-#                                     (the program calls it from one network thread);
+#   libmosquitto (libmosquitto_static.a)  from Debian's mosquitto sources with the patches of
+#                                     cmake/mosquitto, its CMake build: the static library only,
+#                                     TLS on that OpenSSL, no threading (the program calls it
+#                                     from one network thread);
 #   nlohmann/json                     the headers and CMake package of the installed
 #                                     nlohmann-json3-dev.
 #
 # The cache is keyed by the Debian versions of the four (those of the Linux build's packages,
 # else the ones apt would install), the cross compiler's version, the options below and the
-# files of cmake/sqlite3; a key that is already built is printed at once. The sources are
+# files of cmake/sqlite3 and cmake/mosquitto; a key that is already built is printed at once. The sources are
 # fetched as windows-qt.sh fetches qt6-base (fetch_debian_source in scripts/lib.sh). When the
 # host's OpenSSL version is no longer in the source lists (a security update replaced it), the
 # newest version they hold is built instead; the prefix's versions.txt names what was built.
@@ -78,7 +79,7 @@ windows_dirs=("OPENSSLDIR=C:/Program Files/Common Files/SSL"
     "MODULESDIR=C:/Program Files/Common Files/SSL/ossl-modules")
 key="$(printf '%s\n' "$openssl" "$sqlite" "$mosquitto" "$json" "$compiler" \
     "${openssl_options[@]}" "${windows_dirs[@]}" "${sqlite_options[@]}" "${mosquitto_options[@]}" \
-    "$(cd "$root/cmake/sqlite3" && sha256sum ./*)" |
+    "$(cd "$root/cmake" && sha256sum sqlite3/* mosquitto/*)" |
     sha256sum | cut -c1-16)"
 prefix="$cache/mqtt-${mosquitto//[^A-Za-z0-9.+-]/_}-$key"
 marker="$prefix/versions.txt"
@@ -154,7 +155,11 @@ step sqlite cmake --build "$work/sqlite-build" -j "$(nproc)"
 step sqlite-install cmake --install "$work/sqlite-build"
 
 # Only the static library is built and installed: its CMake build always adds the shared one.
+# The patches of cmake/mosquitto are applied first (each file says why).
 say "building libmosquitto $mosquitto (log: $work/mosquitto.log)"
+for patch in "$root"/cmake/mosquitto/*.patch; do
+    step mosquitto-patch patch -d "$work/src/mosquitto" -p1 -i "$patch"
+done
 step mosquitto-configure cmake -S "$work/src/mosquitto" -B "$work/mosquitto-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_PREFIX_PATH="$prefix.partial" -DOPENSSL_ROOT_DIR="$prefix.partial" \
