@@ -14,10 +14,12 @@
 #
 # The cache is keyed by the Debian versions of the four (those of the Linux build's packages,
 # else the ones apt would install), the cross compiler's version, the options below and the
-# files of cmake/sqlite3 and cmake/mosquitto; a key that is already built is printed at once. The sources are
-# fetched as windows-qt.sh fetches qt6-base (fetch_debian_source in scripts/lib.sh). When the
-# host's OpenSSL version is no longer in the source lists (a security update replaced it), the
-# newest version they hold is built instead; the prefix's versions.txt names what was built.
+# files of cmake/sqlite3 and cmake/mosquitto; a key that is already built is printed at once.
+# The sources are fetched as windows-qt.sh fetches qt6-base (fetch_debian_source in
+# scripts/lib.sh). When the host's OpenSSL version cannot be fetched (the archive keeps the
+# newest ones only), the newest version of the source lists that can be is built instead; the
+# prefix's versions.txt names what was built. The C compiler goes through ccache when there is
+# one. About 4 minutes on 2 cores the first time (OpenSSL most of it), 2 with ccache's objects.
 #
 # Usage: windows-mqtt.sh      (prints the prefix on standard output; progress on stderr)
 # Exit status: 0 built or cached; 2 when something it needs cannot be had (the reason on stdout,
@@ -72,8 +74,8 @@ mosquitto_options=(-DCMAKE_BUILD_TYPE=Release -DWITH_STATIC_LIBRARIES=ON -DWITH_
 # Its configuration file is read from OPENSSLDIR at start-up (libmosquitto asks for it), and
 # engines from ENGINESDIR: folders only an administrator may write, as OpenSSL's own Windows
 # builds have them, never the prefix's Linux path, which Windows would read on the current
-# drive, where any user may create it. Configure takes a Windows path for a relative one, so
-# they are given to make.
+# drive, where any user may create it. Configure, on Linux, takes C:/... for a relative path
+# and puts the prefix before it, so they are given to make.
 windows_dirs=("OPENSSLDIR=C:/Program Files/Common Files/SSL"
     "ENGINESDIR=C:/Program Files/Common Files/SSL/engines-3"
     "MODULESDIR=C:/Program Files/Common Files/SSL/ossl-modules")
@@ -138,7 +140,7 @@ say "building OpenSSL $openssl, libraries only (log: $work/openssl.log), a few m
     step openssl make -j "$(nproc)" "${windows_dirs[@]}" build_libs
     step openssl-install make "${windows_dirs[@]}" install_dev
 )
-rm -rf "$prefix.partial/lib/pkgconfig"
+rm -rf "$prefix.partial/lib/pkgconfig" "$prefix.partial/bin"
 
 say "making SQLite's amalgamation on the host (log: $work/sqlite-amalgamation.log)"
 (
