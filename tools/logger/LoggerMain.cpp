@@ -139,8 +139,14 @@ int main(int argc, char** argv) {
 
     Logger logger(effective, configuration, link, clock, report);
     if (effective.publishing.Enabled()) {
-        // The service's state folder, which systemd names; else the per-user data folder.
+        // The service's state folder, which systemd names; else the per-user data folder
+        // (%LOCALAPPDATA%\rheotrackpanel on Windows, where no systemd names one and ':' is in
+        // every path).
+#if defined(_WIN32)
+        const QString state;
+#else
         const QString state = qEnvironmentVariable("STATE_DIRECTORY").section(':', 0, 0);
+#endif
         const std::string outbox = OutboxPath(
             effective, state.isEmpty() ? rheo::UserDataDirectory() : state.toStdString());
         if (!logger.StartPublishing(outbox, error)) {
