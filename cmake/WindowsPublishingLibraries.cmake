@@ -5,6 +5,17 @@
 # OpenSSL::SSL and OpenSSL::Crypto (CMake's FindOpenSSL, static) with the Windows libraries
 # OpenSSL 3 calls.
 set(RHEO_MQTT_HINT "the prefix that scripts/windows-mqtt.sh prints, in CMAKE_PREFIX_PATH")
+# A new prefix (the script's key changed) is searched afresh: what was found in the last one
+# stays in the cache otherwise, and would be linked while it lasts.
+if(NOT "${CMAKE_PREFIX_PATH}" STREQUAL "${RHEO_PUBLISHING_PREFIX_PATH}")
+    foreach(found SQLite3_INCLUDE_DIR SQLite3_LIBRARY OPENSSL_INCLUDE_DIR LIB_EAY SSL_EAY
+                  OPENSSL_CRYPTO_LIBRARY OPENSSL_SSL_LIBRARY RHEO_MOSQUITTO_INCLUDE_DIR
+                  RHEO_MOSQUITTO_LIBRARY nlohmann_json_DIR)
+        unset(${found} CACHE)
+    endforeach()
+    set(RHEO_PUBLISHING_PREFIX_PATH "${CMAKE_PREFIX_PATH}" CACHE INTERNAL
+        "The CMAKE_PREFIX_PATH the publishing libraries were found in")
+endif()
 find_package(SQLite3)
 set(OPENSSL_USE_STATIC_LIBS TRUE)
 find_package(OpenSSL 3)

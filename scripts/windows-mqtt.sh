@@ -19,7 +19,8 @@
 # scripts/lib.sh). When the host's OpenSSL version cannot be fetched (the archive keeps the
 # newest ones only), the newest version of the source lists that can be is built instead; the
 # prefix's versions.txt names what was built. The C compiler goes through ccache when there is
-# one. About 4 minutes on 2 cores the first time (OpenSSL most of it), 2 with ccache's objects.
+# one. About 4 to 5 minutes on 2 shared cores the first time (OpenSSL most of it), 2 with
+# ccache's objects.
 #
 # Usage: windows-mqtt.sh      (prints the prefix on standard output; progress on stderr)
 # Exit status: 0 built or cached; 2 when something it needs cannot be had (the reason on stdout,
@@ -108,7 +109,8 @@ started=$SECONDS
 
 say "fetching the openssl, sqlite3 and mosquitto sources"
 if ! fetch_debian_source openssl "$openssl" "$work" >/dev/null; then
-    # The host's version has left the archive: the newest one the source lists hold.
+    # The host's version has left the archive: the newest one of the source lists that can be
+    # fetched.
     apt_private=(-o "Dir::Etc::sourcelist=$work/apt/sources.list"
         -o "Dir::Etc::sourceparts=$work/apt/sources.list.d"
         -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt")
@@ -122,7 +124,7 @@ if ! fetch_debian_source openssl "$openssl" "$work" >/dev/null; then
         fi
     done
     [ -n "$built" ] || skip "cannot fetch openssl sources ($(tail -n 1 "$work/apt.log"))"
-    say "openssl $openssl is no longer in the source lists: building $built"
+    say "the openssl $openssl sources cannot be fetched: building $built"
     openssl="$built"
 fi
 why="$(fetch_debian_source sqlite3 "$sqlite" "$work")" || skip "$why"
