@@ -56,7 +56,7 @@ step() {
 
 triple=x86_64-w64-mingw32
 command -v $triple-gcc-posix >/dev/null || skip "no MinGW-w64 (posix) compiler"
-command -v tclsh >/dev/null || skip "no tclsh (Debian package tcl), which makes SQLite's amalgamation"
+command -v tclsh >/dev/null || skip "no tclsh (Debian package tcl) for SQLite's amalgamation"
 command -v cc >/dev/null && command -v make >/dev/null || skip "no host C compiler and make"
 [ -f /usr/share/cmake/nlohmann_json/nlohmann_jsonConfig.cmake ] ||
     skip "no nlohmann/json (nlohmann-json3-dev)"
