@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "publishing/Payloads.h"
-#include "publishing/SystemCertificates.h"
+#include "publishing/TlsSetup.h"
 
 namespace rheo {
 namespace {
@@ -141,23 +141,10 @@ mosquitto* MqttPublisher::NewClient() {
         mosquitto_username_pw_set(client, options_.user.c_str(),
                                   options_.passwordFile.empty() ? nullptr : password_.c_str());
     }
-    // Host-name verification stays on (mosquitto_tls_insecure_set is never called).
-    if (address_.tls && options_.caFile.empty()) {
-        // libmosquitto refuses mosquitto_tls_set without a CA file or folder.
-        const std::string problem =
-            UseSystemCertificates(client, options_.certFile, options_.keyFile);
+    if (address_.tls) {
+        const std::string problem = SetUpTls(client, options_);
         if (!problem.empty()) {
             Problem(problem);
-            mosquitto_destroy(client);
-            return nullptr;
-        }
-    } else if (address_.tls) {
-        const auto text = [](const std::string& s) { return s.empty() ? nullptr : s.c_str(); };
-        const int rc = mosquitto_tls_set(client, options_.caFile.c_str(), nullptr,
-                                         text(options_.certFile), text(options_.keyFile), nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            Problem("MQTT: cannot use the TLS files (CA " + options_.caFile + ", certificate " +
-                    options_.certFile + "): " + mosquitto_strerror(rc));
             mosquitto_destroy(client);
             return nullptr;
         }

@@ -1,4 +1,4 @@
-#include "publishing/SystemCertificates.h"
+#include "publishing/TlsSetup.h"
 
 // Windows' headers first: OpenSSL's take back the names wincrypt.h gives its own types.
 // clang-format off
@@ -24,6 +24,7 @@ using Context = std::unique_ptr<SSL_CTX, ContextFree>;
 std::string TlsError() {
     char text[256] = {};
     ERR_error_string_n(ERR_get_error(), text, sizeof text);
+    ERR_clear_error();
     return text;
 }
 
@@ -52,28 +53,32 @@ int AddWindowsRoots(SSL_CTX* context) {
 
 }  // namespace
 
-// OpenSSL 3.0 does not read the Windows store: a context of the program's own holds its roots,
-// and libmosquitto puts its settings on it (the broker's certificate and host name verified,
-// MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, on by default; cmake/mosquitto's patch lets it do so without
-// a CA file). The client's certificate goes into the context, since libmosquitto takes one only
-// beside a CA file.
-std::string UseSystemCertificates(mosquitto* client, const std::string& certFile,
-                                  const std::string& keyFile) {
+// The context holds the CA (the file, or the Windows store of trusted roots) and the client's
+// certificate, read by OpenSSL, which opens UTF-8 names as such. libmosquitto puts its own
+// settings on it (the broker's certificate and host name verified: MOSQ_OPT_SSL_CTX_WITH_DEFAULTS,
+// on by default), which it does for a context without a CA file of its own once told to use the
+// system's store (cmake/mosquitto's patch); that adds OpenSSL's default places, which hold
+// nothing on Windows unless SSL_CERT_FILE or SSL_CERT_DIR names some.
+std::string SetUpTls(mosquitto* client, const PublishingOptions& options) {
     const Context context(SSL_CTX_new(TLS_client_method()));
     if (!context) {
         return "MQTT: cannot set up TLS (" + TlsError() + ")";
     }
-    if (AddWindowsRoots(context.get()) == 0) {
+    if (!options.caFile.empty()) {
+        if (SSL_CTX_load_verify_file(context.get(), options.caFile.c_str()) != 1) {
+            return "MQTT: cannot use the TLS files (CA " + options.caFile + "): " + TlsError();
+        }
+    } else if (AddWindowsRoots(context.get()) == 0) {
         return "MQTT: no trusted root certificates in the Windows store; give the broker's CA "
                "with --mqtt-cafile (mqtt-cafile)";
     }
-    // OpenSSL opens the files by their UTF-8 names, as the program carries them.
-    if (!certFile.empty() &&
-        (SSL_CTX_use_certificate_chain_file(context.get(), certFile.c_str()) != 1 ||
-         SSL_CTX_use_PrivateKey_file(context.get(), keyFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
+    if (!options.certFile.empty() &&
+        (SSL_CTX_use_certificate_chain_file(context.get(), options.certFile.c_str()) != 1 ||
+         SSL_CTX_use_PrivateKey_file(context.get(), options.keyFile.c_str(), SSL_FILETYPE_PEM) !=
+             1 ||
          SSL_CTX_check_private_key(context.get()) != 1)) {
-        return "MQTT: cannot use the TLS files (certificate " + certFile + ", key " + keyFile +
-               "): " + TlsError();
+        return "MQTT: cannot use the TLS files (certificate " + options.certFile + ", key " +
+               options.keyFile + "): " + TlsError();
     }
     mosquitto_int_option(client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
     // The client keeps a reference of its own.
