@@ -168,9 +168,12 @@ say "building libmosquitto $mosquitto (log: $work/mosquitto.log)"
 for patch in "$root"/cmake/mosquitto/*.patch; do
     step mosquitto-patch patch -d "$work/src/mosquitto" -p1 -i "$patch"
 done
+# OpenSSL's headers through a link in the work folder, so that ccache finds its objects again
+# for another key.
+ln -s "$prefix.partial" "$work/prefix"
 step mosquitto-configure cmake -S "$work/src/mosquitto" -B "$work/mosquitto-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DCMAKE_PREFIX_PATH="$prefix.partial" -DOPENSSL_ROOT_DIR="$prefix.partial" \
+    -DCMAKE_PREFIX_PATH="$work/prefix" -DOPENSSL_ROOT_DIR="$work/prefix" \
     "${mosquitto_options[@]}"
 step mosquitto cmake --build "$work/mosquitto-build" -j "$(nproc)" --target libmosquitto_static
 install -D -m 644 "$work/mosquitto-build/lib/libmosquitto_static.a" \
