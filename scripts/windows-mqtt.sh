@@ -19,7 +19,7 @@
 # scripts/lib.sh). When the host's OpenSSL version cannot be fetched (the archive keeps the
 # newest ones only), the newest version of the source lists that can be is built instead; the
 # prefix's versions.txt names what was built. The C compiler goes through ccache when there is
-# one. About 4 to 5 minutes on 2 shared cores the first time (OpenSSL most of it), 2 with
+# one. About 4 to 5 minutes on 2 shared cores the first time (OpenSSL most of it), 1.5 with
 # ccache's objects.
 #
 # Usage: windows-mqtt.sh      (prints the prefix on standard output; progress on stderr)
