@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     // --install-service NAME [options], --remove-service NAME, and --service NAME [options] as
     // the Service Control Manager starts it: the name first, the logger's options after it.
     std::string serviceName;
-    const std::string_view verb = texts.size() >= 2 ? texts[1] : "";
+    const std::string_view verb = texts.size() >= 2 ? std::string_view(texts[1]) : "";
     if (verb == "--install-service" || verb == "--remove-service" || verb == "--service") {
         if (texts.size() < 3 || texts[2].empty() || texts[2][0] == '-') {
             std::fprintf(stderr, "rheotrack-logger: %s needs a service name\n", texts[1].c_str());
