@@ -110,7 +110,7 @@ fetch_debian_source() {
         echo "cannot fetch $package $version sources ($(tail -n 1 "$work/apt.log"))"
         return 1
     }
-    (cd "$work/src" && dpkg-source --no-check -x ./*.dsc "$package") >>"$work/apt.log" 2>&1 || {
+    (cd "$work/src" && dpkg-source --no-check -x ./"${package}"_*.dsc "$package") >>"$work/apt.log" 2>&1 || {
         echo "cannot unpack the $package sources"
         return 1
     }

@@ -23,7 +23,8 @@ fail() {
 }
 
 packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis cmake ninja-build qt6-base-dev
-    qt6-base-dev-tools xvfb xauth xdotool socat imagemagick unzip procps python3 icoutils)
+    qt6-base-dev-tools xvfb xauth xdotool socat imagemagick unzip procps python3 icoutils
+    tcl nlohmann-json3-dev mosquitto mosquitto-clients)  # the publishing libraries; the broker
 source "$root/scripts/lib.sh"
 why="$(try_packages "${packages[@]}")" || skip "$why"
 

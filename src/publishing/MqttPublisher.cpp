@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "publishing/Payloads.h"
+#include "publishing/TlsSetup.h"
 
 namespace rheo {
 namespace {
@@ -141,16 +142,9 @@ mosquitto* MqttPublisher::NewClient() {
                                   options_.passwordFile.empty() ? nullptr : password_.c_str());
     }
     if (address_.tls) {
-        const auto text = [](const std::string& s) { return s.empty() ? nullptr : s.c_str(); };
-        if (options_.caFile.empty()) {
-            mosquitto_int_option(client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-        }
-        // Host-name verification stays on (mosquitto_tls_insecure_set is never called).
-        const int rc = mosquitto_tls_set(client, text(options_.caFile), nullptr,
-                                         text(options_.certFile), text(options_.keyFile), nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            Problem("MQTT: cannot use the TLS files (CA " + options_.caFile + ", certificate " +
-                    options_.certFile + "): " + mosquitto_strerror(rc));
+        const std::string problem = SetUpTls(client, options_);
+        if (!problem.empty()) {
+            Problem(problem);
             mosquitto_destroy(client);
             return nullptr;
         }

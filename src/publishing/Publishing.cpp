@@ -1,6 +1,6 @@
 #include "publishing/Publishing.h"
 
-#include <filesystem>
+#include "vocabulary/FileSystemPath.h"
 
 namespace rheo {
 
@@ -16,7 +16,7 @@ std::unique_ptr<Publishing> Publishing::Start(const PublishingOptions& options,
     const std::string path =
         !options.outbox.empty()
             ? options.outbox
-            : (std::filesystem::path(outboxDirectory) / (instrument + ".outbox")).string();
+            : PathText(FileSystemPath(outboxDirectory) / (instrument + ".outbox"));
     auto outbox = Outbox::Open(path, error, options.outboxLimit);
     if (!outbox) {
         return nullptr;

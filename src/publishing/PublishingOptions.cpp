@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "vocabulary/FileSystemPath.h"
+
 namespace rheo {
 namespace {
 
@@ -150,7 +152,7 @@ std::size_t TakePublishingArgument(const std::vector<std::string_view>& args, st
 }
 
 std::optional<PublishingOptions> ReadPublishingFile(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FileSystemPath(path), std::ios::binary);
     if (!in) {
         error = "cannot read the publishing file " + path;
         return std::nullopt;
@@ -181,17 +183,17 @@ std::optional<PublishingOptions> ReadPublishingFile(const std::string& path, std
 std::string FindPublishingFile(const std::string& executableDirectory,
                                const std::string& programDirectory) {
     for (const std::string* directory : {&executableDirectory, &programDirectory}) {
-        const auto path = std::filesystem::path(*directory) / kPublishingFileName;
+        const auto path = FileSystemPath(*directory) / kPublishingFileName;
         std::error_code error;
         if (!directory->empty() && std::filesystem::is_regular_file(path, error)) {
-            return path.string();
+            return PathText(path);
         }
     }
     return {};
 }
 
 std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FileSystemPath(path), std::ios::binary);
     std::string line;
     if (!in || !std::getline(in, line)) {
         error = "cannot read the password file " + path;

@@ -17,6 +17,15 @@ TREND_PREFIX = "Trend - "
 BOX_TITLE = "RHEOTRACKPANEL"
 
 
+READING_KEYS = ("date", "hour", "spindle", "rpm", "temperature", "temperature_error",
+                "viscosity", "viscosity_error", "torque")
+
+
+def row_of(message):
+    """The session-file row of a published reading (the default configuration's separator)."""
+    return ",".join(message[k] for k in READING_KEYS).encode("cp1252")
+
+
 def check(condition, message):
     if not condition:
         raise AssertionError(message)

@@ -5,6 +5,8 @@ HKEY_LOCAL_MACHINE, a socat pseudo-terminal pair as COM1 (its far end as COM2).
     windows_scenarios.py --folder PORTABLE --replay LINUX_REPLAY --prefix WINEPREFIX
                          --artefacts DIR windows"""
 
+import getpass
+import glob
 import os
 import shutil
 import signal
@@ -16,7 +18,7 @@ sys.dont_write_bytecode = True  # keep the source folder clean
 import e2e_support
 from e2e_support import (BOX_TITLE, MAIN_PREFIX, NO_FILE_CAPTION, TREND_PREFIX, capture, check,
                          check_as_replay, log_events, proc_stat, read_bytes, replay, row_count,
-                         wait_for)
+                         row_of, wait_for)
 
 NOISE = b"\x00\xff#!\x15garbage 12:3\r\xba\x80\r"  # line noise between messages
 
@@ -81,8 +83,9 @@ def logger_stop(process):
 def logger_scene(rig, args):
     """rheotrack-logger.exe in a console on COM1: a session file and event log byte for byte
     the Linux rheotrack-replay's for the same bytes, ended cleanly by Ctrl+C; appended to again
-    through --port 1, mapped as the window maps it; a device that is not a COM port refused; the
-    same as a service, started and stopped through Wine's net."""
+    through --port 1, mapped as the window maps it; a device that is not a COM port refused;
+    publishing to Mosquitto, each reading in order, equal to its row; the same as a service,
+    started and stopped through Wine's net."""
     rig.plug_cable()
     logger = [os.path.join(rig.app, "rheotrack-logger.exe")]
     env = rig.command()[1]
@@ -125,16 +128,39 @@ def logger_scene(rig, args):
           not os.path.exists(os.path.join(rig.sessions, "other.csv")),
           "a device that is not a COM port: %d %r" % (refused.returncode, refused.stderr))
 
+    # Publishing to a real Mosquitto on 127.0.0.1, through the outbox in the per-user data folder.
+    outboxes = os.path.join(rig.prefix, "drive_c", "users", getpass.getuser(), "AppData", "Local",
+                            "rheotrackpanel")
+    for old in glob.glob(os.path.join(outboxes, "visco-1.outbox*")):
+        os.remove(old)
+    broker = e2e_support.Broker(rig.base)
+    broker.up()
+    try:
+        third = start("--port", "1", "--append", r"C:\sessions\visco.csv", "--instrument",
+                      "visco-1", "--mqtt", "mqtt://127.0.0.1:%d" % broker.port, "--mqtt-base",
+                      "lab", label="logger-mqtt")
+        data.append(capture(45, 4))
+        rig.send(data[2])
+        wait_for(lambda: len(broker.messages()) >= 4, 60, "4 readings at the broker")
+        check(logger_stop(third) == 0, "the publishing logger did not end with 0")
+    finally:
+        broker.end()
+    check(b"rheotrackpanel\\visco-1.outbox" in read_bytes(third.log),
+          "no outbox in the user's data folder: %r" % read_bytes(third.log)[-300:])
+    published = [(m["seq"], row_of(m)) for m in broker.messages()]
+    rows = read_bytes(session_file).split(b"\r\n")[-5:-1]
+    check(published == list(zip(range(1, 5), rows)), "published %r, rows %r" % (published, rows))
+
     # As a service of Wine's Service Control Manager: registered, started, fed, stopped (the
     # clean end), removed.
-    data.append(capture(45, 3))
+    data.append(capture(49, 3))
     installed = rig.wine(logger[0], "--install-service", "visco1", "--device", "COM1",
                          "--append", r"C:\sessions\visco.csv")
     check(installed.returncode == 0, "--install-service: %r" % installed.stderr[-300:])
     check(rig.wine("net", "start", "visco1").returncode == 0, "net start visco1")
     check(b"RUNNING" in rig.wine("sc", "query", "visco1").stdout, "the service does not run")
-    rig.send(data[2])
-    wait_for(lambda: row_count(session_file) == 49, 30, "the service's rows")
+    rig.send(data[3])
+    wait_for(lambda: row_count(session_file) == 53, 30, "the service's rows")
     check(rig.wine("net", "stop", "visco1").returncode == 0, "net stop visco1")
     state = rig.wine("sc", "query", "visco1").stdout
     check(b"STOPPED" in state and b"SERVICE_EXIT_CODE  : 0 " in state, "stopped: %r" % state)

@@ -14,7 +14,7 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from e2e_support import Broker, Line, check, wait_for  # noqa: E402
+from e2e_support import Broker, Line, check, row_of, wait_for  # noqa: E402
 
 
 def read(path):
@@ -238,10 +238,6 @@ def lost_file(run):
     line.pull()
 
 
-READING_KEYS = ("date", "hour", "spindle", "rpm", "temperature", "temperature_error",
-                "viscosity", "viscosity_error", "torque")
-
-
 def published(run):
     """Every reading through the logger reaches a subscriber, in order and equal to its row;
     the broker stopped mid-stream and the logger killed during the outage lose nothing."""
@@ -257,9 +253,6 @@ def published(run):
     options = ["--device", line.device, "--append", out, "--instrument", "visco-1",
                "--mqtt", "mqtt://127.0.0.1:%d" % broker.port, "--mqtt-base", "lab",
                "--mqtt-outbox", run.path("visco-1.outbox")]
-    def row_of(message):
-        return ",".join(message[k] for k in READING_KEYS).encode("cp1252")
-
     def rows():
         return read(out).split(b"\r\n")[1:-1]
     try:
@@ -322,7 +315,7 @@ def replay_published(run):
     rows = read(run.path("visco-1.csv")).split(b"\r\n")[1:-1]
     messages = broker.messages()
     check([m["seq"] for m in messages] == list(range(1, 301)), "seq is not 1 to 300 in order")
-    check([",".join(m[k] for k in READING_KEYS).encode("cp1252") for m in messages] == rows,
+    check([row_of(m) for m in messages] == rows,
           "the readings published are not the rows")
 
 

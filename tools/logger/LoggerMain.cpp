@@ -13,6 +13,7 @@
 
 #include "Logger.h"
 #include "LoggerOptions.h"
+#include "ProgramArguments.h"
 #include "StderrReport.h"
 #include "StopSignals.h"
 #include "app/ConfigurationFile.h"
@@ -35,25 +36,29 @@ int main(int argc, char** argv) {
     using namespace rheo::logger;
     std::string error;
     bool help = false;
-    std::vector<char*> arguments(argv, argv + argc);
+    std::vector<std::string> texts = ProgramArguments(argc, argv);
+    std::vector<char*> arguments;
+    for (std::string& text : texts) {
+        arguments.push_back(text.data());
+    }
 #if defined(_WIN32)
     // --install-service NAME [options], --remove-service NAME, and --service NAME [options] as
     // the Service Control Manager starts it: the name first, the logger's options after it.
     std::string serviceName;
-    const std::string_view verb = argc >= 2 ? argv[1] : "";
+    const std::string_view verb = texts.size() >= 2 ? std::string_view(texts[1]) : "";
     if (verb == "--install-service" || verb == "--remove-service" || verb == "--service") {
-        if (argc < 3 || argv[2][0] == '\0' || argv[2][0] == '-') {
-            std::fprintf(stderr, "rheotrack-logger: %s needs a service name\n", argv[1]);
+        if (texts.size() < 3 || texts[2].empty() || texts[2][0] == '-') {
+            std::fprintf(stderr, "rheotrack-logger: %s needs a service name\n", texts[1].c_str());
             return 2;
         }
         if (verb == "--remove-service") {
-            if (argc > 3) {
+            if (texts.size() > 3) {
                 std::fprintf(stderr, "rheotrack-logger: --remove-service takes a name only\n");
                 return 2;
             }
-            return RemoveService(argv[2]);
+            return RemoveService(texts[2]);
         }
-        serviceName = argv[2];
+        serviceName = texts[2];
         arguments.erase(arguments.begin() + 1, arguments.begin() + 3);
     }
 #endif
@@ -139,8 +144,14 @@ int main(int argc, char** argv) {
 
     Logger logger(effective, configuration, link, clock, report);
     if (effective.publishing.Enabled()) {
-        // The service's state folder, which systemd names; else the per-user data folder.
+        // The service's state folder, which systemd names; else the per-user data folder
+        // (%LOCALAPPDATA%\rheotrackpanel on Windows, where no systemd names one and ':' is in
+        // every path).
+#if defined(_WIN32)
+        const QString state;
+#else
         const QString state = qEnvironmentVariable("STATE_DIRECTORY").section(':', 0, 0);
+#endif
         const std::string outbox = OutboxPath(
             effective, state.isEmpty() ? rheo::UserDataDirectory() : state.toStdString());
         if (!logger.StartPublishing(outbox, error)) {

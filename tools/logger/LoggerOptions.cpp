@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "recording/EventLog.h"
+#include "vocabulary/FileSystemPath.h"
 
 namespace rheo::logger {
 namespace {
@@ -22,21 +23,21 @@ bool ParsePort(std::string_view text, int& port) {
 
 // The folder a file would be made in: its parent, or the working folder for a bare name.
 fs::path FolderOf(const std::string& file) {
-    const fs::path parent = fs::path(file).parent_path();
+    const fs::path parent = FileSystemPath(file).parent_path();
     return parent.empty() ? fs::path(".") : parent;
 }
 
 // A file the logger writes: an existing one must be a regular file, a new one needs its folder.
 std::string CheckFile(const std::string& file, const char* what) {
     std::error_code fault;
-    const fs::file_status status = fs::status(file, fault);
+    const fs::file_status status = fs::status(FileSystemPath(file), fault);
     if (fs::exists(status)) {
         return fs::is_regular_file(status)
                    ? ""
                    : std::string(what) + " " + file + " is not a regular file";
     }
     if (!fs::is_directory(FolderOf(file), fault)) {
-        return std::string(what) + " " + file + ": no folder " + FolderOf(file).string();
+        return std::string(what) + " " + file + ": no folder " + PathText(FolderOf(file));
     }
     return "";
 }
@@ -57,7 +58,7 @@ std::string CheckPublishing(const LoggerOptions& options) {
         {&publishing.certFile, "--mqtt-cert"},
         {&publishing.keyFile, "--mqtt-key"}};
     for (const auto& [file, what] : files) {
-        if (!file->empty() && !fs::is_regular_file(*file, fault)) {
+        if (!file->empty() && !fs::is_regular_file(FileSystemPath(*file), fault)) {
             return std::string(what) + " " + *file + " is not a readable file";
         }
     }
@@ -219,7 +220,7 @@ std::optional<LoggerOptions> ParseLoggerOptions(int argc, char** argv, std::stri
 std::string CheckLoggerOptions(const LoggerOptions& options) {
     std::error_code fault;
     if (options.mode == OutputMode::Daily) {
-        if (!fs::is_directory(options.output, fault)) {
+        if (!fs::is_directory(FileSystemPath(options.output), fault)) {
             return "--output-dir " + options.output + " is not a folder";
         }
     } else {
@@ -228,13 +229,13 @@ std::string CheckLoggerOptions(const LoggerOptions& options) {
             return problem;
         }
         if (options.mode == OutputMode::New && !options.force &&
-            fs::exists(options.output, fault)) {
+            fs::exists(FileSystemPath(options.output), fault)) {
             return "--output " + options.output +
                    " exists: give --force to empty it, or use --append";
         }
     }
     if (options.config) {
-        if (!fs::is_regular_file(*options.config, fault)) {
+        if (!fs::is_regular_file(FileSystemPath(*options.config), fault)) {
             return "cannot read the configuration file " + *options.config;
         }
     }
@@ -257,9 +258,9 @@ std::string EventLogPath(const LoggerOptions& options) {
     if (options.log) {
         return *options.log;
     }
-    const fs::path folder =
-        options.mode == OutputMode::Daily ? fs::path(options.output) : FolderOf(options.output);
-    return (folder / kEventLogFileName).string();
+    const fs::path folder = options.mode == OutputMode::Daily ? FileSystemPath(options.output)
+                                                              : FolderOf(options.output);
+    return PathText(folder / kEventLogFileName);
 }
 
 }  // namespace rheo::logger
@@ -272,7 +273,7 @@ std::string OutboxPath(const LoggerOptions& options, const std::string& defaultF
     }
     const std::string& instrument =
         options.publishing.instrument.empty() ? options.instrument : options.publishing.instrument;
-    return (fs::path(defaultFolder) / (instrument + ".outbox")).string();
+    return PathText(FileSystemPath(defaultFolder) / (instrument + ".outbox"));
 }
 
 }  // namespace rheo::logger

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/win32/WidePath.h"
+#include "vocabulary/FileSystemPath.h"
+
 namespace rheo::logger {
 namespace {
 
@@ -20,12 +23,9 @@ HANDLE g_ended = nullptr;    // the logger has ended
 DWORD g_exitStatus = 0;
 std::thread g_dispatcher;
 
+// The program's UTF-8 text (ProgramArguments) in the wide form of the service's calls.
 std::wstring Wide(const std::string& text) {
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                            static_cast<int>(wide.size()))));
-    return wide;
+    return WidePath(text);
 }
 
 void Report(DWORD state, DWORD exitStatus = 0) {
@@ -96,10 +96,12 @@ int InstallService(const std::string& name, std::vector<std::string> options) {
         for (const char* named : {"--output", "--append", "--output-dir", "--config", "--log"}) {
             const std::string prefix = std::string(named) + "=";
             if (option == named && i + 1 < options.size()) {
-                options[i + 1] = std::filesystem::absolute(options[i + 1]).string();
+                options[i + 1] =
+                    PathText(std::filesystem::absolute(FileSystemPath(options[i + 1])));
                 ++i;
             } else if (option.starts_with(prefix)) {
-                option = prefix + std::filesystem::absolute(option.substr(prefix.size())).string();
+                option = prefix + PathText(std::filesystem::absolute(
+                                      FileSystemPath(option.substr(prefix.size()))));
             }
         }
     }
