@@ -4,7 +4,8 @@
 #   cpack --config BUILD/CPackConfig.cmake   rheotrackpanel-<version>-win64.exe (NSIS installer)
 #                                            rheotrackpanel-<version>-win64.zip (portable folder)
 #
-# Both hold the same files, side by side in one folder: the programs and the licence. The
+# Both hold the same files, side by side in one folder: the programs and the licence, and the
+# licences of the libraries linked in under licences/. The
 # programs are static, so nothing else is needed on a Windows without Qt or a compiler.
 
 # Every program, and the installer and its uninstaller, show the application's emblem.
@@ -23,6 +24,18 @@ set(CPACK_NSIS_MUI_UNIICON ${RHEO_EMBLEM_ICON})
 set(RHEO_LICENSE_FILE ${CMAKE_CURRENT_LIST_DIR}/../LICENSE)
 cmake_path(NORMAL_PATH RHEO_LICENSE_FILE)
 install(FILES ${RHEO_LICENSE_FILE} DESTINATION . RENAME LICENSE.txt)
+# The licences of the libraries that publishing links in (scripts/windows-mqtt.sh keeps them in
+# its prefix): OpenSSL's Apache licence and libmosquitto's Eclipse Distribution Licence, which
+# ask for their text beside a program built with them; SQLite is in the public domain.
+if(RHEO_MOSQUITTO_INCLUDE_DIR)
+    cmake_path(GET RHEO_MOSQUITTO_INCLUDE_DIR PARENT_PATH RHEO_MQTT_PREFIX)
+    install(FILES ${RHEO_MQTT_PREFIX}/share/doc/openssl-LICENSE.txt DESTINATION licences
+            RENAME OpenSSL-LICENSE.txt)
+    install(FILES ${RHEO_MQTT_PREFIX}/share/doc/mosquitto-edl-v10 DESTINATION licences
+            RENAME mosquitto-edl-v10.txt)
+    install(FILES ${RHEO_MQTT_PREFIX}/share/doc/mosquitto-epl-v20 DESTINATION licences
+            RENAME mosquitto-epl-v20.txt)
+endif()
 
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win64)

@@ -62,6 +62,9 @@ for exe in rheotrackpanel rheotrack-replay rheotrack-sim rheotrack-logger; do
     echo "-- $exe.exe imports: $(echo $imports)"
 done
 grep -q "GNU GENERAL PUBLIC LICENSE" "$folder/LICENSE.txt" || fail "no licence in the folder"
+grep -q "Apache License" "$folder/licences/OpenSSL-LICENSE.txt" &&
+    grep -q "Eclipse Distribution License" "$folder/licences/mosquitto-edl-v10.txt" ||
+    fail "no licences of the libraries linked in"
 # Explorer shows the emblem for every program and for the installer: the icon group each
 # carries is resources/rheotrackpanel.ico, every size of it (wrestool pads what it extracts).
 emblem="$root/resources/rheotrackpanel.ico"
