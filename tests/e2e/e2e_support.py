@@ -100,6 +100,17 @@ def proc_stat(pid):
             int(fields[21]) * os.sysconf("SC_PAGE_SIZE") // 1024)
 
 
+def free_ports(count):
+    """Ports free on 127.0.0.1, all different: each probe stays bound until all are found."""
+    probes = [socket.socket() for _ in range(count)]
+    for probe in probes:
+        probe.bind(("127.0.0.1", 0))
+    ports = [probe.getsockname()[1] for probe in probes]
+    for probe in probes:
+        probe.close()
+    return ports
+
+
 class Line:
     """A socat pair: the instrument writes to `instrument_device`, the program reads `device`."""
 
@@ -137,17 +148,23 @@ class Line:
 
 class Broker:
     """Mosquitto on 127.0.0.1 and a free port, persisting in the run's folder, and a subscriber
-    with a persistent QoS 1 session that writes every message it gets to sub.log."""
+    with a persistent QoS 1 session that writes every message it gets to sub.log. With `secure`,
+    a folder holding ca.crt, server.crt, server.key and passwd, a second listener on
+    `secure_port` takes only TLS with a client certificate signed by that CA, and a login."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, secure=None):
         self.folder = folder
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
-            self.port = probe.getsockname()[1]
+        self.port, self.secure_port = (free_ports(2) if secure else free_ports(1) + [None])
         self.conf = os.path.join(folder, "mosquitto.conf")
         with open(self.conf, "w") as f:
-            f.write("listener %d 127.0.0.1\nallow_anonymous true\npersistence true\n"
-                    "persistence_location %s/\n" % (self.port, folder))
+            # Started as root, the broker would become "mosquitto", who may not read our files.
+            f.write("per_listener_settings true\npersistence true\npersistence_location %s/\n%s"
+                    "listener %d 127.0.0.1\nallow_anonymous true\n"
+                    % (folder, "user root\n" if os.geteuid() == 0 else "", self.port))
+            if secure:
+                f.write("listener {1} 127.0.0.1\nallow_anonymous false\nrequire_certificate true\n"
+                        "password_file {0}/passwd\ncafile {0}/ca.crt\ncertfile {0}/server.crt\n"
+                        "keyfile {0}/server.key\n".format(secure, self.secure_port))
         self.log = os.path.join(folder, "sub.log")
         self.broker = self.sub = None
 

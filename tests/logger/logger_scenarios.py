@@ -26,6 +26,12 @@ def without_clock(log):
     return [line.split(b" ", 2)[2] for line in log.split(b"\r\n")[:-1]]
 
 
+def need_mosquitto():
+    if not all(shutil.which(t) for t in ("mosquitto", "mosquitto_sub", "mosquitto_passwd")):
+        print("mosquitto is missing")
+        sys.exit(77)
+
+
 class Run:
     def __init__(self, args):
         for tool in ("logger", "replay", "sim"):
@@ -241,9 +247,7 @@ def lost_file(run):
 def published(run):
     """Every reading through the logger reaches a subscriber, in order and equal to its row;
     the broker stopped mid-stream and the logger killed during the outage lose nothing."""
-    if not shutil.which("mosquitto") or not shutil.which("mosquitto_sub"):
-        print("mosquitto is missing")
-        sys.exit(77)
+    need_mosquitto()
     broker = Broker(run.dir)
     broker.up()
     line = Line(run.dir)
@@ -296,9 +300,7 @@ def published(run):
 def replay_published(run):
     """rheotrack-replay --mqtt back-fills a capture: it ends when every reading is acknowledged,
     each arrived in order, equal to its row of the session file the tool wrote."""
-    if not shutil.which("mosquitto") or not shutil.which("mosquitto_sub"):
-        print("mosquitto is missing")
-        sys.exit(77)
+    need_mosquitto()
     broker = Broker(run.dir)
     broker.up()
     time.sleep(0.5)  # the subscriber's session is there
@@ -319,13 +321,86 @@ def replay_published(run):
           "the readings published are not the rows")
 
 
+def make_certificates(folder):
+    """A CA, server (for 127.0.0.1) and client certificates it signed, a CA that signed neither,
+    and a password file for the user "logger"."""
+    script = """set -e
+for ca in ca other; do openssl req -x509 -newkey rsa:2048 -nodes -days 2 -keyout $ca.key \\
+  -out $ca.crt -subj /CN=$ca; done
+echo subjectAltName=IP:127.0.0.1 > san.ext
+for who in server client; do openssl req -newkey rsa:2048 -nodes -keyout $who.key -subj /CN=$who \\
+  | openssl x509 -req -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 -extfile san.ext \\
+  -out $who.crt; done
+mosquitto_passwd -c -b passwd logger right-secret && echo right-secret > right
+echo wrong-secret > wrong"""
+    result = subprocess.run(["sh", "-c", script], cwd=folder, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, timeout=120)
+    check(result.returncode == 0, "making the certificates: %s" % result.stdout.decode())
+
+
+def tls_login(run):
+    """TLS with a client certificate and a login: the right ones publish; a wrong password, a
+    foreign CA or the system's store each told in one line on standard error and in the event
+    log, while the rows go on and attempts back off. No password is ever shown."""
+    need_mosquitto()
+    make_certificates(run.dir)
+    broker = Broker(run.dir, secure=run.dir)
+    broker.up()
+    line = Line(run.dir)
+    line.plug()
+    where = "127.0.0.1:%d" % broker.secure_port
+    login = "MQTT: the broker %s refused the login (Connection Refused: not authorised.)" % where
+    unverified = "MQTT: the certificate of %s did not verify (certificate verify failed)" % where
+    runs = [("right", "ca", None), ("wrong", "ca", login), ("other", "other", unverified),
+            ("store", None, unverified)]
+    try:
+        for name, ca, refusal in runs:
+            out, log = run.path(name + ".csv"), run.path(name + "-vlog.txt")
+            options = ["--device", line.device, "--output", out, "--log", log,
+                       "--instrument", "visco-1" if refusal is None else "visco-2",
+                       "--mqtt", "mqtts://" + where, "--mqtt-base", "lab",
+                       "--mqtt-cert", run.path("client.crt"), "--mqtt-key", run.path("client.key"),
+                       "--mqtt-user", "logger", "--mqtt-outbox", run.path(name + ".outbox"),
+                       "--mqtt-password-file", run.path("wrong" if name == "wrong" else "right")]
+            if ca:
+                options += ["--mqtt-cafile", run.path(ca + ".crt")]
+            tried = read(run.path("mosquitto.log")).count(b"New connection from")
+            logger, err = run.logger(*options)
+            started = time.monotonic()
+            line.send(run.capture(10), 960)
+            wait_for(lambda: read(out).count(b"\r\n") == 11, 30, "%s: 10 rows" % name)
+            if refusal is None:
+                wait_for(lambda: len(broker.messages()) >= 10, 30, "10 readings at the broker")
+                check([m["seq"] for m in broker.messages()] == list(range(1, 11)),
+                      "seq is not 1 to 10")
+            else:
+                time.sleep(max(0.0, started + 6.5 - time.monotonic()))
+            run.stop(logger)
+            told = [l for l in read(err).decode().splitlines() if "MQTT" in l]
+            logged = [e for e in without_clock(read(log)) if e.startswith(b"Publishing::")]
+            check(len(told) == (refusal is not None) and all(l.endswith(refusal) for l in told)
+                  and logged == ([b"Publishing::" + refusal.encode()] if refusal else []),
+                  "%s: told %r, logged %r" % (name, told, logged))
+            if refusal is None:
+                continue
+            # Attempts 1, 2 and 4 s apart in 6.5 s: four at most, where one a second makes seven.
+            attempts = read(run.path("mosquitto.log")).count(b"New connection from") - tried
+            check(2 <= attempts <= 4, "%s: %d attempts in 6.5 s" % (name, attempts))
+    finally:
+        broker.end()
+        line.pull()
+    for name in os.listdir(run.dir):
+        if name not in ("right", "wrong", "passwd") and os.path.isfile(run.path(name)):
+            check(b"secret" not in read(run.path(name)), "a password is shown in " + name)
+
+
 def main():
     parser = argparse.ArgumentParser()
     for option in ("--logger", "--replay", "--sim"):
         parser.add_argument(option, required=True)
     parser.add_argument("scenario", choices=["command_line", "outputs", "sigterm_burst",
                                              "unattended", "lost_file", "published",
-                                             "replay_published"])
+                                             "replay_published", "tls_login"])
     args = parser.parse_args()
     if not shutil.which("socat"):
         print("socat is missing")

@@ -79,14 +79,13 @@ inline int Probe(int port) {
 // Start and Stop (SIGTERM, which saves the persistence) may be repeated.
 class Broker {
   public:
-    explicit Broker(const TempDir& directory, const std::string& extra = "allow_anonymous true\n")
-        : directory_(directory), port_(Probe(0)) {
+    explicit Broker(const TempDir& directory) : directory_(directory), port_(Probe(0)) {
         std::ofstream(directory.File("mosquitto.conf"))
             << "listener " << port_ << " 127.0.0.1\npersistence true\npersistence_location "
             << directory.Path().string()
             << "/\n"
             // Started as root, the broker would become "mosquitto", who may not read our files.
-            << (geteuid() == 0 ? "user root\n" : "") << extra;
+            << (geteuid() == 0 ? "user root\n" : "") << "allow_anonymous true\n";
         Start();
     }
     void Start() {
@@ -97,9 +96,7 @@ class Broker {
     }
     void Stop() { process_->Stop(SIGTERM); }
     int Port() const { return port_; }
-    std::string Url(const std::string& scheme = "mqtt") const {
-        return scheme + "://127.0.0.1:" + std::to_string(port_);
-    }
+    std::string Url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
 
   private:
     const TempDir& directory_;
