@@ -23,11 +23,6 @@ HANDLE g_ended = nullptr;    // the logger has ended
 DWORD g_exitStatus = 0;
 std::thread g_dispatcher;
 
-// The program's UTF-8 text (ProgramArguments) in the wide form of the service's calls.
-std::wstring Wide(const std::string& text) {
-    return WidePath(text);
-}
-
 void Report(DWORD state, DWORD exitStatus = 0) {
     SERVICE_STATUS status{};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
@@ -107,18 +102,18 @@ int InstallService(const std::string& name, std::vector<std::string> options) {
     }
     std::wstring program(MAX_PATH, L'\0');
     program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
-    std::wstring command = Quoted(program) + L" --service " + Quoted(Wide(name));
+    std::wstring command = Quoted(program) + L" --service " + Quoted(WidePath(name));
     for (const std::string& option : options) {
-        command += L" " + Quoted(Wide(option));
+        command += L" " + Quoted(WidePath(option));
     }
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
     if (manager == nullptr) {
         Refused("cannot register", name);
         return 1;
     }
-    const std::wstring display = L"RHEOTRACKPANEL logger " + Wide(name);
+    const std::wstring display = L"RHEOTRACKPANEL logger " + WidePath(name);
     SC_HANDLE service =
-        CreateServiceW(manager, Wide(name).c_str(), display.c_str(), SERVICE_ALL_ACCESS,
+        CreateServiceW(manager, WidePath(name).c_str(), display.c_str(), SERVICE_ALL_ACCESS,
                        SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
                        command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     if (service == nullptr) {
@@ -137,7 +132,7 @@ int RemoveService(const std::string& name) {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     SC_HANDLE service = manager == nullptr
                             ? nullptr
-                            : OpenServiceW(manager, Wide(name).c_str(),
+                            : OpenServiceW(manager, WidePath(name).c_str(),
                                            SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
     if (service == nullptr) {
         Refused("cannot remove", name);
@@ -167,7 +162,7 @@ int RemoveService(const std::string& name) {
 }
 
 ServiceSession::ServiceSession(const std::string& name, std::function<void()> stop) {
-    g_name = Wide(name);
+    g_name = WidePath(name);
     g_stop = std::move(stop);
     g_started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
